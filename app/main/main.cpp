@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Kestrel's entry point: capture the command line, read the settings and the
+// language, bind the imaging libraries, then run the mode the command line
+// asks for.
+#include "app/cli.h"
+#include "app/commandline.h"
+#include "app/doubleclickmount.h"
+#include "app/language.h"
+#include "app/settings.h"
+#include "imaging/binding.h"
+#include "imaging/resourcepacker.h"
+#include "ui/mainwindow.h"
+
+#include <QFileInfo>
+
+namespace {
+
+bool g_imagingLibraryFlag = false;
+
+void Shutdown()
+{
+    // Everything the process holds is owned by RAII objects and released on
+    // exit; nothing is left that needs an explicit release at this point.
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CaptureCommandLine(argc, argv);
+    const CommandLine& cmd = GetCommandLine();
+    LoadSettings(ApplicationDirectory());
+    LoadLanguage();
+    g_imagingLibraryFlag = BindImagingLibraries(ApplicationDirectory());
+
+    bool isFile = false;
+    bool hasMountCommand = false;
+    if (cmd.count() > 1 && !cmd.arg(1).isEmpty() && QFileInfo(cmd.arg(1)).isFile()) {
+        isFile = true;
+        hasMountCommand = HasImageMountCommand(cmd.arg(1));
+    }
+    RunMode mode = DecideRunMode(cmd.args, isFile, hasMountCommand);
+
+    int rc = 0;
+    switch (mode.mode) {
+    case kModeCommandLine:
+        rc = RunCommandLine(argc, argv, mode.subCode);
+        break;
+    case kModeResourcePacker:
+        rc = RunResourcePacker(cmd.args);
+        break;
+    case kModeDoubleClickMount:
+        if (RunDoubleClickMount(cmd.arg(1)) != 0)
+            break;
+        mode = {kModeMainWindowWithFile, kSubCodeFilePage};
+        [[fallthrough]];
+    default:
+        rc = RunMainWindow(argc, argv, mode);
+        break;
+    }
+    Shutdown();
+    return rc;
+}
