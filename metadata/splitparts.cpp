@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "metadata/splitparts.h"
+
+#include "metadata/imagefileinfo.h"
+
+#include <QFileInfo>
+
+namespace {
+
+// Position of the extension's "." in the file name part of path, -1 if none.
+qsizetype extensionDot(const QString& path)
+{
+    const qsizetype dot = path.lastIndexOf(u'.');
+    return dot > path.lastIndexOf(u'/') ? dot : -1;
+}
+
+} // namespace
+
+QString SplitPartName(const QString& firstPath, uint32_t part)
+{
+    const qsizetype dot = extensionDot(firstPath);
+    if (dot < 0)
+        return QString();
+    return firstPath.left(dot) + QString::number(part) + firstPath.mid(dot);
+}
+
+bool FirstSplitPartName(QString& path, uint32_t partNumber)
+{
+    if (partNumber <= 1)
+        return true;
+    const qsizetype dot = extensionDot(path);
+    if (dot < 0)
+        return false;
+    const QString base = path.left(dot);
+    const QString digits = QString::number(partNumber);
+    if (!base.endsWith(digits) || base.size() == digits.size() || base.at(base.size() - digits.size() - 1) == u'/')
+        return false;
+    const QString first = base.left(base.size() - digits.size()) + path.mid(dot);
+    if (!QFileInfo(first).isFile())
+        return false;
+    WIMFILEINFO info;
+    if (GetImageFileInfo(first, info) == 0 || info.PartNumber != 1)
+        return false;
+    path = first;
+    return true;
+}
+
+BOOL ReferenceSplitParts(HANDLE wim, const QString& firstPath, uint32_t totalParts)
+{
+    if (!ImagingApi.WIMSetReferenceFile)
+        return FALSE;
+    BOOL result = FALSE;
+    for (uint32_t part = 2; part <= totalParts; ++part) {
+        const QString name = SplitPartName(firstPath, part);
+        if (!name.isEmpty() && QFileInfo(name).isFile())
+            result = ImagingApi.WIMSetReferenceFile(wim, reinterpret_cast<const char16_t*>(name.utf16()), WIM_REFERENCE_APPEND);
+        if (!result)
+            break;
+    }
+    return result;
+}
