@@ -1,0 +1,140 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "handles.h"
+
+#include "errors.h"
+
+#include <cerrno>
+#include <unordered_map>
+
+namespace wimgapi {
+
+namespace {
+
+std::mutex& tableMutex()
+{
+    static std::mutex m;
+    return m;
+}
+
+std::unordered_map<HANDLE, std::shared_ptr<HandleObject>>& table()
+{
+    static std::unordered_map<HANDLE, std::shared_ptr<HandleObject>> t;
+    return t;
+}
+
+} // namespace
+
+WimFile::~WimFile()
+{
+    wimlib_free(wim);
+    for (WIMStruct* ref : references)
+        wimlib_free(ref);
+}
+
+int WimFile::openFlags() const
+{
+    return writable() ? WIMLIB_OPEN_FLAG_WRITE_ACCESS : 0;
+}
+
+bool WimFile::reopen()
+{
+    WIMStruct* fresh = nullptr;
+    int ret = wimlib_open_wim(path.c_str(), openFlags(), &fresh);
+    if (ret == 0 && !references.empty())
+        ret = wimlib_reference_resources(fresh, references.data(), static_cast<unsigned>(references.size()), 0);
+    if (ret != 0) {
+        wimlib_free(fresh);
+        return SetErrnoFromWimlib(ret);
+    }
+    wimlib_free(wim);
+    wim = fresh;
+    return true;
+}
+
+bool WimFile::commit()
+{
+    int writeFlags = isSolid() ? WIMLIB_WRITE_FLAG_SOLID : 0;
+    // wimlib appends to the existing file where it can (the earlier images are
+    // left untouched until the new header is in place) and rebuilds otherwise.
+    const int ret = wimlib_overwrite(wim, writeFlags, 0);
+    if (ret != 0) {
+        const int saved = ErrnoFromWimlib(ret);
+        reopen(); // drop the half-done in-memory change either way
+        errno = saved;
+        return false;
+    }
+    return reopen();
+}
+
+bool WimFile::isSolid() const
+{
+    wimlib_wim_info info{};
+    wimlib_get_wim_info(wim, &info);
+    return info.wim_version == 0xE00;
+}
+
+int WimFile::imageCount() const
+{
+    wimlib_wim_info info{};
+    wimlib_get_wim_info(wim, &info);
+    return static_cast<int>(info.image_count);
+}
+
+HANDLE RegisterHandle(std::shared_ptr<HandleObject> object)
+{
+    HANDLE h = object.get();
+    std::lock_guard lock(tableMutex());
+    table().emplace(h, std::move(object));
+    return h;
+}
+
+bool ReleaseHandle(HANDLE handle)
+{
+    std::shared_ptr<HandleObject> doomed; // destroyed outside the lock
+    std::lock_guard lock(tableMutex());
+    auto it = table().find(handle);
+    if (it == table().end()) {
+        errno = EINVAL;
+        return false;
+    }
+    doomed = std::move(it->second);
+    table().erase(it);
+    return true;
+}
+
+std::shared_ptr<HandleObject> LookupHandle(HANDLE handle, HandleKind kind)
+{
+    std::lock_guard lock(tableMutex());
+    auto it = table().find(handle);
+    if (it == table().end() || it->second->kind != kind) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    return it->second;
+}
+
+std::mutex& GlobalCallbackMutex()
+{
+    static std::mutex m;
+    return m;
+}
+
+std::vector<CallbackEntry>& GlobalCallbacks()
+{
+    static std::vector<CallbackEntry> list;
+    return list;
+}
+
+std::vector<CallbackEntry> CallbacksFor(WimFile* file)
+{
+    std::vector<CallbackEntry> out;
+    if (file) {
+        std::lock_guard lock(file->callbackMutex);
+        out = file->callbacks;
+    }
+    std::lock_guard lock(GlobalCallbackMutex());
+    out.insert(out.end(), GlobalCallbacks().begin(), GlobalCallbacks().end());
+    return out;
+}
+
+} // namespace wimgapi

@@ -1,0 +1,102 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The objects behind the layer's opaque handles. Every handle is looked up in
+// a table of live objects before use, so a stale or foreign pointer fails with
+// EINVAL instead of being dereferenced.
+#pragma once
+
+#include "wimgapi.h"
+
+#include <wimlib.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace wimgapi {
+
+enum class HandleKind { File, Image, Find };
+
+struct CallbackEntry {
+    WIM_MESSAGE_CALLBACK callback;
+    void* user;
+};
+
+struct HandleObject {
+    explicit HandleObject(HandleKind k) : kind(k) {}
+    virtual ~HandleObject() = default;
+    const HandleKind kind;
+};
+
+// An open image file. `mutex` serialises the operations on it (one at a time
+// per file); different files work concurrently.
+struct WimFile : HandleObject {
+    WimFile() : HandleObject(HandleKind::File) {}
+    ~WimFile() override;
+
+    std::mutex mutex;
+    std::string path;
+    DWORD access = 0;
+    DWORD flags = 0;
+    WIMStruct* wim = nullptr;
+    std::vector<WIMStruct*> references; // parts attached with WIMSetReferenceFile
+    std::vector<std::string> referencePaths;
+    std::string tempPath;
+
+    std::mutex callbackMutex;
+    std::vector<CallbackEntry> callbacks;
+
+    bool writable() const { return (access & WIM_GENERIC_WRITE) != 0; }
+    int openFlags() const;
+    // Frees and reopens the WIMStruct from disk (after a write, or to drop
+    // in-memory changes); sets errno and returns false on failure.
+    bool reopen();
+    // Writes the in-memory changes to disk and reopens.
+    bool commit();
+    bool isSolid() const;
+    int imageCount() const;
+};
+
+struct WimImage : HandleObject {
+    WimImage(std::shared_ptr<WimFile> f, int i) : HandleObject(HandleKind::Image), file(std::move(f)), index(i) {}
+    std::shared_ptr<WimFile> file; // keeps the file open while the image is
+    int index;
+};
+
+struct WimFind : HandleObject {
+    WimFind() : HandleObject(HandleKind::Find) {}
+    std::vector<WIM_FIND_DATA> entries;
+    size_t next = 0;
+};
+
+HANDLE RegisterHandle(std::shared_ptr<HandleObject> object);
+bool ReleaseHandle(HANDLE handle);
+std::shared_ptr<HandleObject> LookupHandle(HANDLE handle, HandleKind kind);
+
+template <typename T>
+std::shared_ptr<T> Lookup(HANDLE handle, HandleKind kind)
+{
+    return std::static_pointer_cast<T>(LookupHandle(handle, kind));
+}
+
+// Callbacks registered with a null handle receive the messages of every file.
+std::vector<CallbackEntry> CallbacksFor(WimFile* file);
+std::mutex& GlobalCallbackMutex();
+std::vector<CallbackEntry>& GlobalCallbacks();
+
+// Runs body and turns any C++ exception into a failure with errno set, so that
+// none leaves the C interface.
+template <typename R, typename F>
+R Guarded(R failure, F&& body) noexcept
+{
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        errno = ENOMEM;
+    } catch (...) {
+        errno = EIO;
+    }
+    return failure;
+}
+
+} // namespace wimgapi

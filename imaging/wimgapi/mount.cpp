@@ -1,0 +1,399 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The mount group: real FUSE mounts made by the mount service beside the
+// library, unmounts through wimlib, and the list of mounted images.
+#include "errors.h"
+#include "internal.h"
+#include "mountlist.h"
+#include "utf16.h"
+
+#include <dirent.h>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <thread>
+
+extern char** environ;
+
+using namespace wimgapi;
+
+namespace {
+
+constexpr int kServiceTimeoutSeconds = 60;
+
+std::string realPath(const std::string& path)
+{
+    char buf[PATH_MAX];
+    return ::realpath(path.c_str(), buf) ? std::string(buf) : path;
+}
+
+// The service lives beside this library, in the build tree as after installing.
+std::string servicePath()
+{
+    Dl_info info{};
+    if (::dladdr(reinterpret_cast<void*>(&WIMMountImage), &info) == 0 || !info.dli_fname)
+        return {};
+    std::string lib = realPath(info.dli_fname);
+    const size_t slash = lib.rfind('/');
+    return (slash == std::string::npos ? std::string(".") : lib.substr(0, slash)) + "/kestrel-wimserv";
+}
+
+// Runs a program with its output discarded and returns its exit status, or -1
+// (errno set) when it could not start, was killed or did not end in time.
+int runProgram(const std::vector<std::string>& args, int timeoutSeconds)
+{
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int rc = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        errno = rc;
+        return -1;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    int status = 0;
+    while (true) {
+        const pid_t r = ::waitpid(pid, &status, WNOHANG);
+        if (r == pid)
+            break;
+        if (r < 0 && errno != EINTR)
+            return -1;
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            errno = ETIMEDOUT;
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (!WIFEXITED(status)) {
+        errno = EIO;
+        return -1;
+    }
+    return WEXITSTATUS(status);
+}
+
+std::string newToken()
+{
+    std::random_device rd;
+    char buf[40];
+    std::snprintf(buf, sizeof(buf), "%08x%08x%d", rd(), rd(), static_cast<int>(::getpid()));
+    return buf;
+}
+
+bool fuseUsable()
+{
+    const int fd = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        errno = ENODEV;
+        return false;
+    }
+    ::close(fd);
+    return true;
+}
+
+bool isEmptyDir(const std::string& path)
+{
+    DIR* d = ::opendir(path.c_str());
+    if (!d)
+        return false;
+    bool empty = true;
+    while (const dirent* e = ::readdir(d)) {
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) {
+            empty = false;
+            break;
+        }
+    }
+    ::closedir(d);
+    if (!empty)
+        errno = ENOTEMPTY;
+    return empty;
+}
+
+// Detaches a mount whose service is gone (its folder answers "not connected").
+bool detach(const std::string& mountPath)
+{
+    if (::umount2(mountPath.c_str(), MNT_DETACH) == 0)
+        return true;
+    return runProgram({"/bin/fusermount", "-u", "-z", mountPath}, 20) == 0;
+}
+
+// Starts the service for one mount and records it when it is up.
+bool startService(const MountRecord& wanted)
+{
+    const std::string service = servicePath();
+    if (service.empty() || ::access(service.c_str(), X_OK) != 0) {
+        errno = ENOENT;
+        return false;
+    }
+    MountRecord record = wanted;
+    record.token = newToken();
+    const int status = runProgram({service, "mount", record.wimPath, std::to_string(record.index), record.mountPath,
+                                   record.readWrite ? record.tempPath : std::string(), record.token},
+                                  kServiceTimeoutSeconds);
+    if (status != 0) {
+        if (status > 0)
+            errno = status;
+        return false;
+    }
+    WriteMountRecord(record);
+    return true;
+}
+
+bool findMount(const std::string& mountPath, const std::string& wimPath, DWORD index, MountEntry& found)
+{
+    for (MountEntry& e : ListMounts()) {
+        const bool hit = !mountPath.empty() ? e.mountPath == mountPath
+                                            : (e.wimPath == wimPath && (index == 0 || e.index == index));
+        if (hit) {
+            found = std::move(e);
+            return true;
+        }
+    }
+    errno = ENOENT;
+    return false;
+}
+
+bool pathExists(const std::string& p)
+{
+    struct stat st{};
+    return ::stat(p.c_str(), &st) == 0;
+}
+
+DWORD mountFlags(const MountEntry& e)
+{
+    DWORD flags = 0;
+    if (e.alive)
+        flags |= WIM_MOUNT_FLAG_MOUNTED;
+    else if (e.recorded)
+        flags |= WIM_MOUNT_FLAG_REMOUNTABLE;
+    else
+        flags |= WIM_MOUNT_FLAG_INVALID;
+    if (e.readWrite)
+        flags |= WIM_MOUNT_FLAG_READWRITE;
+    if (!e.wimPath.empty() && !pathExists(e.wimPath))
+        flags |= WIM_MOUNT_FLAG_NO_WIM;
+    // A dead FUSE mount cannot be looked at; its folder is still there.
+    if (!e.inTable && !pathExists(e.mountPath))
+        flags |= WIM_MOUNT_FLAG_NO_MOUNTDIR;
+    return flags;
+}
+
+// Copies entries into a caller's buffer with the size protocol of both list
+// calls: a null buffer asks for the size, a small one fails with ENOBUFS.
+template <typename Entry, typename Fill>
+BOOL fillList(const std::vector<MountEntry>& entries, void* buffer, DWORD bytes, DWORD* needed, Fill fill)
+{
+    const DWORD size = static_cast<DWORD>(entries.size() * sizeof(Entry));
+    if (needed)
+        *needed = size;
+    if (!buffer)
+        return TRUE;
+    if (bytes < size) {
+        errno = ENOBUFS;
+        return FALSE;
+    }
+    auto* out = static_cast<Entry*>(buffer);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        Entry item{};
+        CopyUnits(item.WimPath, WIM_MAX_PATH, ToUtf16(entries[i].wimPath));
+        CopyUnits(item.MountPath, WIM_MAX_PATH, ToUtf16(entries[i].mountPath));
+        item.ImageIndex = entries[i].index;
+        fill(item, entries[i]);
+        std::memcpy(&out[i], &item, sizeof(item));
+    }
+    return TRUE;
+}
+
+} // namespace
+
+extern "C" {
+
+BOOL WIMMountImage(const char16_t* mountPath, const char16_t* wimPath, DWORD index, const char16_t* tempPath)
+{
+    return Guarded<BOOL>(FALSE, [&]() -> BOOL {
+        EnsureWimlib();
+        if (!mountPath || !*mountPath || !wimPath || !*wimPath || index == 0) {
+            errno = EINVAL;
+            return FALSE;
+        }
+        MountRecord record;
+        record.mountPath = realPath(ToUtf8(mountPath));
+        record.wimPath = realPath(ToUtf8(wimPath));
+        record.index = index;
+        record.readWrite = tempPath && *tempPath;
+        record.tempPath = record.readWrite ? realPath(ToUtf8(tempPath)) : std::string();
+        struct stat st{};
+        if (::stat(record.wimPath.c_str(), &st) != 0)
+            return FALSE;
+        if (::stat(record.mountPath.c_str(), &st) != 0)
+            return FALSE;
+        if (!S_ISDIR(st.st_mode)) {
+            errno = ENOTDIR;
+            return FALSE;
+        }
+        if (record.readWrite && (::stat(record.tempPath.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))) {
+            errno = ENOTDIR;
+            return FALSE;
+        }
+        for (const std::string& point : WimfsMountPoints()) {
+            if (point == record.mountPath) {
+                errno = EBUSY;
+                return FALSE;
+            }
+        }
+        if (!isEmptyDir(record.mountPath) || !fuseUsable())
+            return FALSE;
+        return startService(record) ? TRUE : FALSE;
+    });
+}
+
+BOOL WIMUnmountImage(const char16_t* mountPath, const char16_t* wimPath, DWORD index, BOOL commit)
+{
+    return Guarded<BOOL>(FALSE, [&]() -> BOOL {
+        EnsureWimlib();
+        const std::string mount = mountPath && *mountPath ? realPath(ToUtf8(mountPath)) : std::string();
+        const std::string wim = wimPath && *wimPath ? realPath(ToUtf8(wimPath)) : std::string();
+        if (mount.empty() && wim.empty()) {
+            errno = EINVAL;
+            return FALSE;
+        }
+        MountEntry e;
+        if (!findMount(mount, wim, index, e))
+            return FALSE;
+        const bool wantCommit = commit && e.readWrite;
+        if (e.alive) {
+            int flags = WIMLIB_UNMOUNT_FLAG_FORCE;
+            if (wantCommit)
+                flags |= WIMLIB_UNMOUNT_FLAG_COMMIT;
+            const int ret = wimlib_unmount_image(e.mountPath.c_str(), flags);
+            if (ret != 0)
+                return SetErrnoFromWimlib(ret);
+            RemoveMountRecord(e.mountPath);
+            return TRUE;
+        }
+        // The service ended: whatever was changed in the mount is lost.
+        if (e.inTable && !detach(e.mountPath))
+            return FALSE;
+        RemoveMountRecord(e.mountPath);
+        if (wantCommit) {
+            errno = ENOTCONN;
+            return FALSE;
+        }
+        return TRUE;
+    });
+}
+
+BOOL WIMRemountImage(const char16_t* mountPath, DWORD flags)
+{
+    (void)flags;
+    return Guarded<BOOL>(FALSE, [&]() -> BOOL {
+        EnsureWimlib();
+        if (!mountPath || !*mountPath) {
+            errno = EINVAL;
+            return FALSE;
+        }
+        MountEntry e;
+        if (!findMount(realPath(ToUtf8(mountPath)), {}, 0, e))
+            return FALSE;
+        if (e.alive)
+            return TRUE;
+        if (!e.recorded) {
+            errno = ENOENT;
+            return FALSE;
+        }
+        if (e.inTable && !detach(e.mountPath))
+            return FALSE;
+        if (!fuseUsable())
+            return FALSE;
+        return startService(e.record) ? TRUE : FALSE;
+    });
+}
+
+BOOL WIMGetMountedImages(void* list, DWORD* bytes)
+{
+    return Guarded<BOOL>(FALSE, [&]() -> BOOL {
+        if (!bytes) {
+            errno = EINVAL;
+            return FALSE;
+        }
+        std::vector<MountEntry> entries = ListMounts();
+        std::erase_if(entries, [](const MountEntry& e) { return !e.inTable; });
+        return fillList<WIM_MOUNT_LIST>(entries, list, *bytes, bytes, [](WIM_MOUNT_LIST& item, const MountEntry& e) {
+            item.MountedForRW = e.readWrite ? TRUE : FALSE;
+        });
+    });
+}
+
+BOOL WIMGetMountedImageInfo(DWORD level, DWORD* imageCount, void* buffer, DWORD bytes, DWORD* returned)
+{
+    return Guarded<BOOL>(FALSE, [&]() -> BOOL {
+        if (!imageCount || !returned || level > MountedImageInfoLevel1) {
+            errno = EINVAL;
+            return FALSE;
+        }
+        const std::vector<MountEntry> entries = ListMounts();
+        *imageCount = static_cast<DWORD>(entries.size());
+        if (level == MountedImageInfoLevel0)
+            return fillList<WIM_MOUNT_LIST>(entries, buffer, bytes, returned,
+                                            [](WIM_MOUNT_LIST& item, const MountEntry& e) {
+                                                item.MountedForRW = e.readWrite ? TRUE : FALSE;
+                                            });
+        return fillList<WIM_MOUNT_INFO_LEVEL1>(entries, buffer, bytes, returned,
+                                               [](WIM_MOUNT_INFO_LEVEL1& item, const MountEntry& e) {
+                                                   item.MountFlags = mountFlags(e);
+                                               });
+    });
+}
+
+BOOL WIMDeleteImageMounts(DWORD flags)
+{
+    return Guarded<BOOL>(FALSE, [&]() -> BOOL {
+        EnsureWimlib();
+        const bool all = (flags & WIM_DELETE_MOUNTS_ALL) != 0;
+        bool ok = true;
+        int firstError = 0;
+        for (const MountEntry& e : ListMounts()) {
+            const DWORD state = mountFlags(e);
+            // Without "all", only what can never be used again goes: mounts
+            // nobody knows how to remount, and records whose file is gone.
+            if (!all && !(state & (WIM_MOUNT_FLAG_INVALID | WIM_MOUNT_FLAG_NO_WIM)))
+                continue;
+            bool done = true;
+            if (e.alive)
+                done = wimlib_unmount_image(e.mountPath.c_str(), WIMLIB_UNMOUNT_FLAG_FORCE) == 0 || detach(e.mountPath);
+            else if (e.inTable)
+                done = detach(e.mountPath);
+            if (done) {
+                RemoveMountRecord(e.mountPath);
+            } else if (ok) {
+                ok = false;
+                firstError = errno ? errno : EBUSY;
+            }
+        }
+        if (!ok)
+            errno = firstError;
+        return ok ? TRUE : FALSE;
+    });
+}
+
+} // extern "C"

@@ -1,0 +1,269 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The long operations: capture, apply, export and split.
+#include "errors.h"
+#include "internal.h"
+#include "progress.h"
+#include "utf16.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <mutex>
+
+using namespace wimgapi;
+
+namespace {
+
+bool isSplit(WimFile& file)
+{
+    wimlib_wim_info info{};
+    wimlib_get_wim_info(file.wim, &info);
+    return info.total_parts > 1;
+}
+
+// Keeps errno across the clean-up that follows a failure.
+bool failKeepingErrno(WimFile& file, int wimlibError)
+{
+    SetErrnoFromWimlib(wimlibError);
+    const int saved = errno;
+    file.reopen();
+    errno = saved;
+    return false;
+}
+
+struct ApplyScan {
+    ProgressBridge* bridge;
+    std::string target;
+    std::vector<std::string> excluded;
+    uint64_t entries = 0;
+};
+
+int scanForApply(const struct wimlib_dir_entry* entry, void* context)
+{
+    auto* scan = static_cast<ApplyScan*>(context);
+    try {
+        if (entry->depth == 0)
+            return 0;
+        const std::string inImage = entry->full_path;
+        // Everything below an excluded folder goes with it.
+        if (!scan->excluded.empty()) {
+            const std::string& last = scan->excluded.back();
+            if (inImage.size() > last.size() && inImage.compare(0, last.size(), last) == 0 &&
+                inImage[last.size()] == '/')
+                return 0;
+        }
+        bool keep = true;
+        if (!scan->bridge->askProcess(scan->target + inImage, keep))
+            return 1;
+        if (keep)
+            ++scan->entries;
+        else
+            scan->excluded.push_back(inImage);
+        return 0;
+    } catch (...) {
+        return 1;
+    }
+}
+
+int largestResource(const struct wimlib_resource_entry* entry, void* context)
+{
+    auto* largest = static_cast<uint64_t*>(context);
+    const uint64_t size = entry->packed ? entry->raw_resource_compressed_size : entry->compressed_size;
+    if (size > *largest)
+        *largest = size;
+    return 0;
+}
+
+} // namespace
+
+extern "C" {
+
+HANDLE WIMCaptureImage(HANDLE wim, const char16_t* path, DWORD flags)
+{
+    return Guarded<HANDLE>(nullptr, [&]() -> HANDLE {
+        auto file = Lookup<WimFile>(wim, HandleKind::File);
+        if (!file)
+            return nullptr;
+        if (!path || !*path) {
+            errno = EINVAL;
+            return nullptr;
+        }
+        std::string source = ToUtf8(path);
+        while (source.size() > 1 && source.back() == '/')
+            source.pop_back();
+        struct stat st{};
+        if (::stat(source.c_str(), &st) != 0)
+            return nullptr;
+        std::lock_guard lock(file->mutex);
+        if (!file->writable()) {
+            errno = EACCES;
+            return nullptr;
+        }
+        if (isSplit(*file)) {
+            errno = ENOTSUP;
+            return nullptr;
+        }
+        int addFlags = WIMLIB_ADD_FLAG_TEST_FILE_EXCLUSION;
+        if (flags & WIM_FLAG_NO_RP_FIX)
+            addFlags |= WIMLIB_ADD_FLAG_NORPFIX;
+        {
+            ProgressBridge bridge(file.get());
+            // The image gets no name here; callers set the image's XML after.
+            const int ret = wimlib_add_image(file->wim, source.c_str(), nullptr, nullptr, addFlags);
+            if (ret != 0) {
+                failKeepingErrno(*file, ret);
+                return nullptr;
+            }
+            if (!file->commit())
+                return nullptr;
+        }
+        return RegisterHandle(std::make_shared<WimImage>(file, file->imageCount()));
+    });
+}
+
+BOOL WIMApplyImage(HANDLE image, const char16_t* path, DWORD flags)
+{
+    return Guarded<BOOL>(FALSE, [&]() -> BOOL {
+        auto img = Lookup<WimImage>(image, HandleKind::Image);
+        if (!img)
+            return FALSE;
+        if (!path || !*path) {
+            errno = EINVAL;
+            return FALSE;
+        }
+        std::string target = ToUtf8(path);
+        while (target.size() > 1 && target.back() == '/')
+            target.pop_back();
+        WimFile& file = *img->file;
+        std::lock_guard lock(file.mutex);
+        ProgressBridge bridge(&file);
+
+        // Every path of the image is offered to the callbacks first; the
+        // excluded ones are dropped from the in-memory image only.
+        ApplyScan scan{&bridge, target == "/" ? std::string() : target, {}, 0};
+        int ret = wimlib_iterate_dir_tree(file.wim, img->index, "", WIMLIB_ITERATE_DIR_TREE_FLAG_RECURSIVE,
+                                          &scanForApply, &scan);
+        if (bridge.aborted()) {
+            errno = ECANCELED;
+            return FALSE;
+        }
+        if (ret != 0)
+            return SetErrnoFromWimlib(ret);
+        const bool changed = !scan.excluded.empty();
+        for (const std::string& p : scan.excluded) {
+            ret = wimlib_delete_path(file.wim, img->index, p.c_str(), WIMLIB_DELETE_FLAG_RECURSIVE);
+            if (ret != 0)
+                return failKeepingErrno(file, ret);
+        }
+        bridge.setFileTotal(scan.entries);
+        int extractFlags = 0;
+        if (flags & (WIM_FLAG_NO_DIRACL | WIM_FLAG_NO_FILEACL))
+            extractFlags |= WIMLIB_EXTRACT_FLAG_NO_ACLS;
+        if (flags & WIM_FLAG_NO_RP_FIX)
+            extractFlags |= WIMLIB_EXTRACT_FLAG_NORPFIX;
+        ret = wimlib_extract_image(file.wim, img->index, target.c_str(), extractFlags);
+        if (ret != 0) {
+            if (changed)
+                return failKeepingErrno(file, ret);
+            return SetErrnoFromWimlib(ret);
+        }
+        bridge.send(WIM_MSG_SETPOS, 0, static_cast<LPARAM>(scan.entries));
+        // The exclusions must never reach the file: drop them from memory.
+        if (changed && !file.reopen())
+            return FALSE;
+        return TRUE;
+    });
+}
+
+BOOL WIMExportImage(HANDLE image, HANDLE targetWim, DWORD flags)
+{
+    return Guarded<BOOL>(FALSE, [&]() -> BOOL {
+        auto img = Lookup<WimImage>(image, HandleKind::Image);
+        if (!img)
+            return FALSE;
+        auto target = Lookup<WimFile>(targetWim, HandleKind::File);
+        if (!target)
+            return FALSE;
+        WimFile& source = *img->file;
+        std::unique_lock<std::mutex> sourceLock(source.mutex, std::defer_lock);
+        std::unique_lock<std::mutex> targetLock(target->mutex, std::defer_lock);
+        if (&source == target.get())
+            sourceLock.lock();
+        else
+            std::lock(sourceLock, targetLock);
+        if (!target->writable()) {
+            errno = EACCES;
+            return FALSE;
+        }
+        if (isSplit(*target)) {
+            errno = ENOTSUP;
+            return FALSE;
+        }
+        const char* name = wimlib_get_image_name(source.wim, img->index);
+        const std::string sourceName = name ? name : "";
+        // wimlib keeps image names unique; an image of the same name counts as
+        // already present unless duplicates are allowed, in which case the copy
+        // is exported without a name and the name is written back afterwards.
+        const bool nameTaken = !sourceName.empty() && wimlib_image_name_in_use(target->wim, sourceName.c_str());
+        if (nameTaken && !(flags & WIM_EXPORT_ALLOW_DUPLICATES)) {
+            errno = EEXIST;
+            return FALSE;
+        }
+        {
+            ProgressBridge bridge(target.get());
+            const int ret = wimlib_export_image(source.wim, img->index, target->wim, nullptr, nullptr,
+                                                nameTaken ? WIMLIB_EXPORT_FLAG_NO_NAMES : 0);
+            if (ret != 0)
+                return failKeepingErrno(*target, ret);
+            if (!target->commit())
+                return FALSE;
+        }
+        if (nameTaken) {
+            std::string doc;
+            if (!LoadXmlDocument(*target, doc))
+                return FALSE;
+            if (!SetImageChildText(doc, target->imageCount(), "NAME", sourceName) ||
+                !StoreXmlDocument(*target, doc))
+                return FALSE;
+        }
+        return TRUE;
+    });
+}
+
+BOOL WIMSplitFile(HANDLE wim, const char16_t* partPath, int64_t* partSize, DWORD flags)
+{
+    (void)flags;
+    return Guarded<BOOL>(FALSE, [&]() -> BOOL {
+        auto file = Lookup<WimFile>(wim, HandleKind::File);
+        if (!file)
+            return FALSE;
+        if (!partSize) {
+            errno = EINVAL;
+            return FALSE;
+        }
+        std::lock_guard lock(file->mutex);
+        if (!partPath) {
+            // A size query: the smallest part size that holds the largest resource.
+            uint64_t largest = 0;
+            const int ret = wimlib_iterate_lookup_table(file->wim, 0, &largestResource, &largest);
+            if (ret != 0)
+                return SetErrnoFromWimlib(ret);
+            *partSize = static_cast<int64_t>(largest);
+            return TRUE;
+        }
+        if (*partSize <= 0 || !*partPath) {
+            errno = EINVAL;
+            return FALSE;
+        }
+        if (isSplit(*file)) {
+            errno = ENOTSUP;
+            return FALSE;
+        }
+        const std::string first = ToUtf8(partPath);
+        ProgressBridge bridge(file.get());
+        const int ret = wimlib_split(file->wim, first.c_str(), static_cast<uint64_t>(*partSize), 0);
+        return SetErrnoFromWimlib(ret) ? TRUE : FALSE;
+    });
+}
+
+} // extern "C"

@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Turns wimlib's progress messages into the imaging API's WIM_MSG_* callback
+// messages for the duration of one operation.
+#pragma once
+
+#include "handles.h"
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace wimgapi {
+
+class ProgressBridge {
+public:
+    // Registers itself as wimlib's progress function of the file's WIMStruct
+    // until destroyed (a commit replaces that WIMStruct by a fresh one).
+    explicit ProgressBridge(WimFile* file);
+    ~ProgressBridge();
+    ProgressBridge(const ProgressBridge&) = delete;
+    ProgressBridge& operator=(const ProgressBridge&) = delete;
+
+    // Sends one message to every callback; returns false when one asked to abort.
+    bool send(DWORD msg, WPARAM w, LPARAM l);
+    // Asks the callbacks whether a path is to be processed (WIM_MSG_PROCESS);
+    // `keep` becomes false when one excluded it. Returns false on abort.
+    bool askProcess(const std::string& path, bool& keep);
+    bool aborted() const { return m_aborted; }
+
+    // Percent of bytes done, with an estimated remaining time; sent only when
+    // the percent changes so that a huge image does not flood the caller.
+    bool reportBytes(uint64_t done, uint64_t total);
+    void setFileTotal(uint64_t files);
+    // Splits: the part just written, its path and size.
+    bool reportPart(const std::string& partPath);
+    uint64_t largestPart() const { return m_largestPart; }
+
+    static enum wimlib_progress_status onWimlib(enum wimlib_progress_msg msg, union wimlib_progress_info* info,
+                                                void* context);
+
+private:
+    enum wimlib_progress_status handle(enum wimlib_progress_msg msg, union wimlib_progress_info* info);
+    bool queryAbort();
+
+    WimFile* m_file;
+    std::vector<CallbackEntry> m_callbacks;
+    bool m_aborted = false;
+    int m_lastPercent = -1;
+    uint64_t m_files = 0;
+    uint64_t m_scanned = 0;
+    uint64_t m_largestPart = 0;
+    bool m_rangeSent = false;
+    std::chrono::steady_clock::time_point m_start;
+    std::chrono::steady_clock::time_point m_lastQuery;
+};
+
+} // namespace wimgapi
