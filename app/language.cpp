@@ -29,12 +29,9 @@ const QString kSystemFlagHeader = QStringLiteral("[System_Flag]");
 const QString kStringListHeader = QStringLiteral("[String_List]");
 const QString kCompressTypeHeader = QStringLiteral("[Compress_Type]");
 
-#if defined(__i386__) || defined(_M_IX86)
-static_assert(sizeof(void*) == 4);
-const QString kTitleSuffix = QStringLiteral(" V1.7.2025.1008 x86U");
-#else
-const QString kTitleSuffix = QStringLiteral(" V1.7.2025.1008 x64U");
-#endif
+// The 32-bit build names itself x86, as its installed folder does.
+const QString kTitleSuffix = sizeof(void*) == 4 ? QStringLiteral(" V1.7.2025.1008 x86U")
+                                                : QStringLiteral(" V1.7.2025.1008 x64U");
 
 struct LanguageState {
     IniSectionTable languageTable{kIniTrimEnd};
@@ -203,7 +200,9 @@ QStringList LanguageFileNames()
                                                    QDir::Unsorted);
     for (const QFileInfo& info : files) {
         const QString fileName = info.fileName();
-        names.append(fileName.left(fileName.lastIndexOf(u'.')));
+        const QString name = fileName.left(fileName.lastIndexOf(u'.'));
+        if (!name.isEmpty())
+            names.append(name);
     }
     return names;
 }

@@ -218,6 +218,7 @@ TEST_F(LanguageFolder, ListsLanguageFilesOnly)
     writeFile(languages() + QStringLiteral("lower.ini"), "x");
     writeFile(languages() + QStringLiteral("v1.2.INI"), "x");
     writeFile(languages() + QStringLiteral("Mine.html"), "x");
+    writeFile(languages() + QStringLiteral(".INI"), "x");
     QStringList names = LanguageFileNames();
     names.sort();
     EXPECT_EQ(names, QStringList({"Mine", "lower", "v1.2"}));
