@@ -78,23 +78,6 @@ QString lookUp(const IniSectionTable& table, int index, int n)
     return QString();
 }
 
-QString decodeLanguageBytes(const QByteArray& bytes)
-{
-    QString text;
-    if (bytes.size() >= 2 && uchar(bytes[0]) == 0xFF && uchar(bytes[1]) == 0xFE) {
-        QStringDecoder decoder(QStringConverter::Utf16LE);
-        text = decoder(bytes);
-    } else {
-        QStringDecoder decoder(QStringConverter::System);
-        text = decoder(bytes);
-    }
-    // The file is used as a zero-terminated text: nothing after a zero counts.
-    const qsizetype zero = text.indexOf(QChar(u'\0'));
-    if (zero >= 0)
-        text.truncate(zero);
-    return text;
-}
-
 // Builds both tables and the derived texts, then publishes them at once.
 bool applyLanguageText(const QString& text, bool requireSystemFlag)
 {
@@ -152,9 +135,26 @@ QString GetLanguageString(int n)
     return lookUp(table, isStringListAt(table, g_stringListIndex) ? g_stringListIndex : -1, n);
 }
 
+QString DecodeLanguageText(const QByteArray& bytes)
+{
+    QString text;
+    if (bytes.size() >= 2 && uchar(bytes[0]) == 0xFF && uchar(bytes[1]) == 0xFE) {
+        QStringDecoder decoder(QStringConverter::Utf16LE);
+        text = decoder(bytes);
+    } else {
+        QStringDecoder decoder(QStringConverter::System);
+        text = decoder(bytes);
+    }
+    // The file is used as a zero-terminated text: nothing after a zero counts.
+    const qsizetype zero = text.indexOf(QChar(u'\0'));
+    if (zero >= 0)
+        text.truncate(zero);
+    return text;
+}
+
 bool LoadLanguageFromBytes(const QByteArray& bytes)
 {
-    return applyLanguageText(decodeLanguageBytes(bytes), true);
+    return applyLanguageText(DecodeLanguageText(bytes), true);
 }
 
 bool LoadLanguageFromFile(const QString& path)
@@ -170,7 +170,7 @@ bool LoadLanguageFromFile(const QString& path)
 
 void LoadBuiltInLanguage()
 {
-    applyLanguageText(decodeLanguageBytes(UnpackCarriedResource(CarriedResource::DefaultLanguage)), false);
+    applyLanguageText(DecodeLanguageText(UnpackCarriedResource(CarriedResource::DefaultLanguage)), false);
 }
 
 QString LanguageFilePath(const QString& name)

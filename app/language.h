@@ -20,6 +20,10 @@ void LoadLanguage();
 // Language string n of the current language file; empty when it has none.
 QString GetLanguageString(int n);
 
+// The text of a language or configuration file: UTF-16LE after the byte-order
+// mark, else the locale's encoding; it ends at its first zero character.
+QString DecodeLanguageText(const QByteArray& bytes);
+
 // Builds both tables from the bytes of a language file: UTF-16LE when they
 // start with the byte-order mark, else the locale's encoding. Returns false,
 // leaving the tables as they were, when the text holds no "[System_Flag]".
