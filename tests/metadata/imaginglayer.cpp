@@ -112,3 +112,36 @@ bool ImagexVerifies(const QString& path)
 {
     return RunImagex({QStringLiteral("verify"), path}) == 0;
 }
+
+bool ImagexDocument(const QString& path, pugi::xml_document& document)
+{
+    const QByteArray xml = ImagexXml(path).toUtf8();
+    return !xml.isEmpty() && document.load_buffer(xml.constData(), size_t(xml.size()));
+}
+
+pugi::xml_node ImagexImage(const pugi::xml_document& document, int index)
+{
+    for (pugi::xml_node image = document.child("WIM").child("IMAGE"); image; image = image.next_sibling("IMAGE")) {
+        if (image.attribute("INDEX").as_int() == index)
+            return image;
+    }
+    return {};
+}
+
+QStringList AttributeNames(pugi::xml_node node)
+{
+    QStringList names;
+    for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute())
+        names << QString::fromUtf8(a.name());
+    return names;
+}
+
+QStringList ChildNames(pugi::xml_node node)
+{
+    QStringList names;
+    for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling()) {
+        if (c.type() == pugi::node_element)
+            names << QString::fromUtf8(c.name());
+    }
+    return names;
+}

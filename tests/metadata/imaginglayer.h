@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <pugixml.hpp>
 
 // Loads libwimgapi.so from the build's output folder and fills ImagingApi;
 // on destruction empties the table and unloads the library again.
@@ -33,6 +34,15 @@ bool MakeImageFile(const QString& path, int images = 1, const QStringList& extra
 
 // The whole XML of the file as `wimlib-imagex info --xml` prints it.
 QString ImagexXml(const QString& path);
+
+// The same XML parsed; the IMAGE element of image `index` (by INDEX), or an
+// empty node.
+bool ImagexDocument(const QString& path, pugi::xml_document& document);
+pugi::xml_node ImagexImage(const pugi::xml_document& document, int index);
+
+// The names of an element's attributes or child elements, in document order.
+QStringList AttributeNames(pugi::xml_node node);
+QStringList ChildNames(pugi::xml_node node);
 
 // `wimlib-imagex verify` passes.
 bool ImagexVerifies(const QString& path);
