@@ -68,8 +68,13 @@ ImagingLayer::~ImagingLayer()
 
 int RunImagex(const QStringList& args, QByteArray* output)
 {
+    return RunProgram(QStringLiteral("wimlib-imagex"), args, output);
+}
+
+int RunProgram(const QString& program, const QStringList& args, QByteArray* output)
+{
     QProcess process;
-    process.start(QStringLiteral("wimlib-imagex"), args);
+    process.start(program, args);
     if (!process.waitForFinished(120000)) {
         process.kill();
         process.waitForFinished(5000);

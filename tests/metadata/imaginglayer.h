@@ -24,6 +24,9 @@ private:
     QString m_error;
 };
 
+// Runs a program to its end (at most two minutes); its exit code, or -1.
+int RunProgram(const QString& program, const QStringList& args, QByteArray* output = nullptr);
+
 // Runs wimlib-imagex with the arguments; its exit code (-1 when it did not
 // run or end), its output in `output`.
 int RunImagex(const QStringList& args, QByteArray* output = nullptr);

@@ -30,7 +30,41 @@ WIMFILEINFO sampleFile(uint16_t part, uint16_t parts, uint32_t boot)
     return f;
 }
 
-TEST(InfoBox, SummaryOfUnsplitFileWithoutBootImage)
+// The numbers of the lines are checked against the texts of the default
+// language file itself.
+class InfoBox : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_loaded = LoadLanguageFromFile(QStringLiteral(KESTREL_SOURCE_DIR "/resources/lang/Default.INI"));
+    }
+    void SetUp() override { ASSERT_TRUE(s_loaded) << "the default language file does not load"; }
+    static bool s_loaded;
+};
+bool InfoBox::s_loaded = false;
+
+TEST_F(InfoBox, DefaultLanguageTexts)
+{
+    const QStringList summary = ShowImageFileSummary(sampleFile(1, 1, 0));
+    EXPECT_EQ(summary, QStringList({QStringLiteral("基本信息"), QStringLiteral("----------------------------"),
+                                    QStringLiteral("文件路径：/data/系统.wim"), QStringLiteral("映卷总数：2"),
+                                    QStringLiteral("压缩类型：最大压缩(LZX)"), QStringLiteral("分包文件：否"),
+                                    QStringLiteral("启动映卷：[没有设置]"), QStringLiteral("映像大小：1.5 KB")}));
+    std::vector<WIMIMAGEINFO> images(1);
+    images[0].Name = QStringLiteral("N");
+    images[0].ArchText = QStringLiteral("Windows x64");
+    images[0].DefaultLanguage = QStringLiteral("zh-CN");
+    images[0].FileCountText = QStringLiteral("3");
+    images[0].DirCountText = QStringLiteral("1");
+    EXPECT_EQ(ShowImageDetails(sampleFile(1, 2, 0), images, 1, true),
+              QStringList({QStringLiteral("映像卷号：1"), QStringLiteral("映像名称：N"),
+                           QStringLiteral("压缩类型：最大压缩(LZX)"), QStringLiteral("系统体系：Windows x64"),
+                           QStringLiteral("分包文件：是[1/2]"), QStringLiteral("展开大小："),
+                           QStringLiteral("修改时间："), QStringLiteral("默认语言：zh-CN"),
+                           QStringLiteral("文件数目：3"), QStringLiteral("目录数目：1")}));
+}
+
+TEST_F(InfoBox, SummaryOfUnsplitFileWithoutBootImage)
 {
     const QStringList expected = {
         L(166),
@@ -45,7 +79,7 @@ TEST(InfoBox, SummaryOfUnsplitFileWithoutBootImage)
     EXPECT_EQ(ShowImageFileSummary(sampleFile(1, 1, 0)), expected);
 }
 
-TEST(InfoBox, SummaryOfSplitPartWithBootImage)
+TEST_F(InfoBox, SummaryOfSplitPartWithBootImage)
 {
     const QStringList lines = ShowImageFileSummary(sampleFile(2, 3, 1));
     ASSERT_EQ(lines.size(), 8);
@@ -53,7 +87,7 @@ TEST(InfoBox, SummaryOfSplitPartWithBootImage)
     EXPECT_EQ(lines[6], L(170) + QStringLiteral("1"));
 }
 
-TEST(InfoBox, DetailsSkipEmptyFieldsAndSplitLineOfUnsplitFile)
+TEST_F(InfoBox, DetailsSkipEmptyFieldsAndSplitLineOfUnsplitFile)
 {
     std::vector<WIMIMAGEINFO> images(2);
     WIMIMAGEINFO& i = images[1];
@@ -74,7 +108,7 @@ TEST(InfoBox, DetailsSkipEmptyFieldsAndSplitLineOfUnsplitFile)
               (expected + QStringList{L(53) + QStringLiteral("10"), L(173) + QStringLiteral("4")}));
 }
 
-TEST(InfoBox, DetailsWithEveryFieldOfASplitPart)
+TEST_F(InfoBox, DetailsWithEveryFieldOfASplitPart)
 {
     std::vector<WIMIMAGEINFO> images(1);
     WIMIMAGEINFO& i = images[0];
@@ -100,7 +134,7 @@ TEST(InfoBox, DetailsWithEveryFieldOfASplitPart)
     EXPECT_EQ(ShowImageDetails(sampleFile(1, 2, 0), images, 1, false), expected);
 }
 
-TEST(InfoBox, IndexZeroIsTheSummaryAndBeyondTheArrayIsNothing)
+TEST_F(InfoBox, IndexZeroIsTheSummaryAndBeyondTheArrayIsNothing)
 {
     std::vector<WIMIMAGEINFO> images(1);
     const WIMFILEINFO file = sampleFile(1, 1, 0);
