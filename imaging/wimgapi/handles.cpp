@@ -57,13 +57,40 @@ bool WimFile::commit()
     // wimlib appends to the existing file where it can (the earlier images are
     // left untouched until the new header is in place) and rebuilds otherwise.
     const int ret = wimlib_overwrite(wim, writeFlags, 0);
-    if (ret != 0) {
-        const int saved = ErrnoFromWimlib(ret);
-        reopen(); // drop the half-done in-memory change either way
-        errno = saved;
-        return false;
-    }
+    if (ret != 0)
+        return discard(ret);
     return reopen();
+}
+
+bool WimFile::discard(int wimlibError)
+{
+    const int saved = ErrnoFromWimlib(wimlibError);
+    reopen();
+    errno = saved;
+    return false;
+}
+
+bool WimFile::isSplit() const
+{
+    wimlib_wim_info info{};
+    wimlib_get_wim_info(wim, &info);
+    return info.total_parts > 1;
+}
+
+bool WimFile::checkWritable() const
+{
+    if (writable())
+        return true;
+    errno = EACCES;
+    return false;
+}
+
+bool WimFile::checkIndex(DWORD index, bool zeroAllowed) const
+{
+    if ((index >= 1 || zeroAllowed) && index <= static_cast<DWORD>(imageCount()))
+        return true;
+    errno = EINVAL;
+    return false;
 }
 
 bool WimFile::isSolid() const

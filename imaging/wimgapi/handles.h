@@ -53,8 +53,16 @@ struct WimFile : HandleObject {
     bool reopen();
     // Writes the in-memory changes to disk and reopens.
     bool commit();
+    // Drops in-memory changes after a failed wimlib call, keeping the errno
+    // of that failure; always returns false.
+    bool discard(int wimlibError);
     bool isSolid() const;
+    bool isSplit() const;
     int imageCount() const;
+    // Checks that set errno and return false: a file opened for writing
+    // (EACCES), an image number in range (EINVAL; 0 only where allowed).
+    bool checkWritable() const;
+    bool checkIndex(DWORD index, bool zeroAllowed = false) const;
 };
 
 struct WimImage : HandleObject {

@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -159,6 +160,19 @@ bool startService(const MountRecord& wanted)
     return true;
 }
 
+// wimlib's unmount returns once the daemon has answered; the daemon takes the
+// mount down just after. Callers look at the mount list next, so wait for it.
+void waitUntilGone(const std::string& mountPath)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        const auto points = WimfsMountPoints();
+        if (std::find(points.begin(), points.end(), mountPath) == points.end())
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
 bool findMount(const std::string& mountPath, const std::string& wimPath, DWORD index, MountEntry& found)
 {
     for (MountEntry& e : ListMounts()) {
@@ -288,6 +302,7 @@ BOOL WIMUnmountImage(const char16_t* mountPath, const char16_t* wimPath, DWORD i
             const int ret = wimlib_unmount_image(e.mountPath.c_str(), flags);
             if (ret != 0)
                 return SetErrnoFromWimlib(ret);
+            waitUntilGone(e.mountPath);
             RemoveMountRecord(e.mountPath);
             return TRUE;
         }
@@ -379,9 +394,10 @@ BOOL WIMDeleteImageMounts(DWORD flags)
             if (!all && !(state & (WIM_MOUNT_FLAG_INVALID | WIM_MOUNT_FLAG_NO_WIM)))
                 continue;
             bool done = true;
-            if (e.alive)
+            if (e.alive) {
                 done = wimlib_unmount_image(e.mountPath.c_str(), WIMLIB_UNMOUNT_FLAG_FORCE) == 0 || detach(e.mountPath);
-            else if (e.inTable)
+                waitUntilGone(e.mountPath);
+            } else if (e.inTable)
                 done = detach(e.mountPath);
             if (done) {
                 RemoveMountRecord(e.mountPath);

@@ -14,20 +14,12 @@ using namespace wimgapi;
 
 namespace {
 
-bool isSplit(WimFile& file)
+// Split parts take no new images.
+bool checkNotSplit(const WimFile& file)
 {
-    wimlib_wim_info info{};
-    wimlib_get_wim_info(file.wim, &info);
-    return info.total_parts > 1;
-}
-
-// Keeps errno across the clean-up that follows a failure.
-bool failKeepingErrno(WimFile& file, int wimlibError)
-{
-    SetErrnoFromWimlib(wimlibError);
-    const int saved = errno;
-    file.reopen();
-    errno = saved;
+    if (!file.isSplit())
+        return true;
+    errno = ENOTSUP;
     return false;
 }
 
@@ -95,14 +87,8 @@ HANDLE WIMCaptureImage(HANDLE wim, const char16_t* path, DWORD flags)
         if (::stat(source.c_str(), &st) != 0)
             return nullptr;
         std::lock_guard lock(file->mutex);
-        if (!file->writable()) {
-            errno = EACCES;
+        if (!file->checkWritable() || !checkNotSplit(*file))
             return nullptr;
-        }
-        if (isSplit(*file)) {
-            errno = ENOTSUP;
-            return nullptr;
-        }
         int addFlags = WIMLIB_ADD_FLAG_TEST_FILE_EXCLUSION;
         if (flags & WIM_FLAG_NO_RP_FIX)
             addFlags |= WIMLIB_ADD_FLAG_NORPFIX;
@@ -111,7 +97,7 @@ HANDLE WIMCaptureImage(HANDLE wim, const char16_t* path, DWORD flags)
             // The image gets no name here; callers set the image's XML after.
             const int ret = wimlib_add_image(file->wim, source.c_str(), nullptr, nullptr, addFlags);
             if (ret != 0) {
-                failKeepingErrno(*file, ret);
+                file->discard(ret);
                 return nullptr;
             }
             if (!file->commit())
@@ -153,7 +139,7 @@ BOOL WIMApplyImage(HANDLE image, const char16_t* path, DWORD flags)
         for (const std::string& p : scan.excluded) {
             ret = wimlib_delete_path(file.wim, img->index, p.c_str(), WIMLIB_DELETE_FLAG_RECURSIVE);
             if (ret != 0)
-                return failKeepingErrno(file, ret);
+                return file.discard(ret);
         }
         bridge.setFileTotal(scan.entries);
         int extractFlags = 0;
@@ -164,7 +150,7 @@ BOOL WIMApplyImage(HANDLE image, const char16_t* path, DWORD flags)
         ret = wimlib_extract_image(file.wim, img->index, target.c_str(), extractFlags);
         if (ret != 0) {
             if (changed)
-                return failKeepingErrno(file, ret);
+                return file.discard(ret);
             return SetErrnoFromWimlib(ret);
         }
         bridge.send(WIM_MSG_SETPOS, 0, static_cast<LPARAM>(scan.entries));
@@ -191,14 +177,8 @@ BOOL WIMExportImage(HANDLE image, HANDLE targetWim, DWORD flags)
             sourceLock.lock();
         else
             std::lock(sourceLock, targetLock);
-        if (!target->writable()) {
-            errno = EACCES;
+        if (!target->checkWritable() || !checkNotSplit(*target))
             return FALSE;
-        }
-        if (isSplit(*target)) {
-            errno = ENOTSUP;
-            return FALSE;
-        }
         const char* name = wimlib_get_image_name(source.wim, img->index);
         const std::string sourceName = name ? name : "";
         // wimlib keeps image names unique; an image of the same name counts as
@@ -214,7 +194,7 @@ BOOL WIMExportImage(HANDLE image, HANDLE targetWim, DWORD flags)
             const int ret = wimlib_export_image(source.wim, img->index, target->wim, nullptr, nullptr,
                                                 nameTaken ? WIMLIB_EXPORT_FLAG_NO_NAMES : 0);
             if (ret != 0)
-                return failKeepingErrno(*target, ret);
+                return target->discard(ret);
             if (!target->commit())
                 return FALSE;
         }
@@ -255,10 +235,8 @@ BOOL WIMSplitFile(HANDLE wim, const char16_t* partPath, int64_t* partSize, DWORD
             errno = EINVAL;
             return FALSE;
         }
-        if (isSplit(*file)) {
-            errno = ENOTSUP;
+        if (!checkNotSplit(*file))
             return FALSE;
-        }
         const std::string first = ToUtf8(partPath);
         ProgressBridge bridge(file.get());
         const int ret = wimlib_split(file->wim, first.c_str(), static_cast<uint64_t>(*partSize), 0);

@@ -284,14 +284,8 @@ BOOL WIMSetBootImage(HANDLE wim, DWORD index)
         if (!file)
             return FALSE;
         std::lock_guard lock(file->mutex);
-        if (!file->writable()) {
-            errno = EACCES;
+        if (!file->checkWritable() || !file->checkIndex(index, true))
             return FALSE;
-        }
-        if (index > static_cast<DWORD>(file->imageCount())) {
-            errno = EINVAL;
-            return FALSE;
-        }
         wimlib_wim_info info{};
         info.boot_index = index;
         const int ret = wimlib_set_wim_info(file->wim, &info, WIMLIB_CHANGE_BOOT_INDEX);
@@ -308,10 +302,8 @@ HANDLE WIMLoadImage(HANDLE wim, DWORD index)
         if (!file)
             return nullptr;
         std::lock_guard lock(file->mutex);
-        if (index < 1 || index > static_cast<DWORD>(file->imageCount())) {
-            errno = EINVAL;
+        if (!file->checkIndex(index))
             return nullptr;
-        }
         // The metadata is read now so that a damaged image fails here, as the
         // callers expect, and not in the middle of their operation.
         struct Probe {
@@ -333,22 +325,11 @@ BOOL WIMDeleteImage(HANDLE wim, DWORD index)
         if (!file)
             return FALSE;
         std::lock_guard lock(file->mutex);
-        if (!file->writable()) {
-            errno = EACCES;
+        if (!file->checkWritable() || !file->checkIndex(index))
             return FALSE;
-        }
-        if (index < 1 || index > static_cast<DWORD>(file->imageCount())) {
-            errno = EINVAL;
-            return FALSE;
-        }
         const int ret = wimlib_delete_image(file->wim, static_cast<int>(index));
-        if (ret != 0) {
-            SetErrnoFromWimlib(ret);
-            const int saved = errno;
-            file->reopen();
-            errno = saved;
-            return FALSE;
-        }
+        if (ret != 0)
+            return file->discard(ret);
         return file->commit() ? TRUE : FALSE;
     });
 }

@@ -15,17 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class CaptureTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        dir = ScratchDir("capture");
-        tree = dir + "/tree";
-        MakeSampleTree(tree);
-    }
-    std::string dir;
-    std::string tree;
-};
+using CaptureTest = SampleTreeTest;
 
 class CompressionRoundTrip : public CaptureTest, public ::testing::WithParamInterface<DWORD> {};
 

@@ -13,20 +13,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class ExportTest : public ::testing::Test {
+class ExportTest : public SampleTreeTest {
 protected:
+    const char* wimName() const override { return "source.wim"; }
     void SetUp() override
     {
-        dir = ScratchDir("export");
-        tree = dir + "/tree";
-        MakeSampleTree(tree);
-        source = dir + "/source.wim";
-        CaptureNew(source, {tree, tree + "/sub"});
+        SampleTreeTest::SetUp();
+        source = wim;
         // Named images, as the pages name them after a capture.
         ASSERT_EQ(RunCommand("wimlib-imagex info " + Quote(source) + " 1 First"), 0);
         ASSERT_EQ(RunCommand("wimlib-imagex info " + Quote(source) + " 2 Second"), 0);
     }
-    std::string dir, tree, source;
+    std::string source;
 };
 
 TEST_F(ExportTest, ExportOneAndAllImages)

@@ -15,17 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class WimFileTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        dir = ScratchDir("file");
-        tree = dir + "/tree";
-        MakeSampleTree(tree);
-    }
-    std::string dir;
-    std::string tree;
-};
+using WimFileTest = SampleTreeTest;
 
 TEST_F(WimFileTest, DispositionsCreateOpenAndReport)
 {

@@ -132,8 +132,9 @@ std::vector<WIM_MOUNT_LIST> mountList()
     return list;
 }
 
-class MountTest : public ::testing::Test {
+class MountTest : public SampleTreeTest {
 protected:
+    const char* wimName() const override { return "m.wim"; }
     void SetUp() override
     {
         const std::string problem = fuseProblem();
@@ -142,11 +143,7 @@ protected:
         isolated = isolate();
         ::signal(SIGALRM, &onWatchdog);
         ::alarm(kWatchdogSeconds);
-        dir = ScratchDir("mount");
-        tree = dir + "/tree";
-        MakeSampleTree(tree);
-        wim = dir + "/m.wim";
-        CaptureNew(wim, {tree, tree + "/sub"});
+        SampleTreeTest::SetUp();
         temp = dir + "/temp";
         fs::create_directories(temp);
     }
@@ -174,7 +171,7 @@ protected:
     }
 
     bool isolated = false;
-    std::string dir, tree, wim, temp;
+    std::string temp;
     std::vector<std::string> mounts;
 };
 

@@ -201,4 +201,17 @@ DWORD MessageLog::Callback(DWORD msg, WPARAM w, LPARAM l, void* user)
     return WIM_MSG_SUCCESS;
 }
 
+void SampleTreeTest::SetUp()
+{
+    std::string suite = ::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name();
+    std::replace(suite.begin(), suite.end(), '/', '-');
+    dir = ScratchDir(suite);
+    tree = dir + "/tree";
+    MakeSampleTree(tree);
+    if (const char* name = wimName()) {
+        wim = dir + "/" + name;
+        CaptureNew(wim, {tree, tree + "/sub"});
+    }
+}
+
 } // namespace wimtest

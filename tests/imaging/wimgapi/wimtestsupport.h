@@ -5,6 +5,8 @@
 
 #include "imaging/wimgapi/wimgapi.h"
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -70,6 +72,17 @@ struct MessageLog {
     int abortAfter = 0;                 // ... after this many of them
     int count(DWORD msg) const;
     static DWORD Callback(DWORD msg, WPARAM w, LPARAM l, void* user);
+};
+
+// A scratch folder `dir` holding the sample tree `tree`; with a file name,
+// also `wim`, a new file with one image of the tree and one of tree/sub.
+class SampleTreeTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    virtual const char* wimName() const { return nullptr; }
+    std::string dir;
+    std::string tree;
+    std::string wim;
 };
 
 } // namespace wimtest

@@ -39,17 +39,9 @@ bool setInfo(HANDLE image, const std::string& xml)
     return WIMSetImageInformation(image, text.c_str(), static_cast<DWORD>(text.size() * 2));
 }
 
-class XmlTest : public ::testing::Test {
+class XmlTest : public SampleTreeTest {
 protected:
-    void SetUp() override
-    {
-        dir = ScratchDir("xml");
-        tree = dir + "/tree";
-        MakeSampleTree(tree);
-        wim = dir + "/info.wim";
-        CaptureNew(wim, {tree, tree + "/sub"});
-    }
-    std::string dir, tree, wim;
+    const char* wimName() const override { return "info.wim"; }
 };
 
 TEST_F(XmlTest, FileHandleGivesTheDocumentImageHandleItsElement)
