@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QStandardPaths>
 
 #include <dlfcn.h>
@@ -259,14 +261,40 @@ TEST(Binding, WithoutAnyWimlibItsEntriesStayEmpty)
 }
 
 #if KESTREL_CARRIES_IMAGING_LAYER
-TEST(Binding, TheCarriedImagingLayerLoadsFromMemory)
+TEST(Binding, TheCarriedBuildsWorkWithoutAnythingOnDisk)
 {
-    BindingSources sources; // no candidates on disk, the real carried resources
+    // A real image file, written by wimlib's own tool.
+    const QString dir = MakeTestDir(QStringLiteral("carried-wim"));
+    ASSERT_TRUE(QDir().mkpath(dir + "/tree/sub"));
+    ASSERT_TRUE(WriteBytes(dir + "/tree/sub/file.txt", "carried"));
+    QProcess capture;
+    capture.start(QStringLiteral("wimlib-imagex"), {"capture", dir + "/tree", dir + "/test.wim", "one"});
+    ASSERT_TRUE(capture.waitForFinished(60000) && capture.exitCode() == 0) << "wimlib-imagex capture failed";
+
+    // No library on disk and no system wimlib: both modules come from memory,
+    // and the imaging layer's dependency on libwim.so.15 is the carried copy.
+    BindingSources sources;
+    sources.wimlibName.clear();
     const auto binding = BindImagingFrom(sources);
+    ASSERT_TRUE(binding->carriedWimlib);
     ASSERT_TRUE(binding->carriedImagingLayer);
+    EXPECT_FALSE(binding->hasDiskLibrary());
     EXPECT_EQ(binding->imaging.WIMMountImage, nullptr);
-    EXPECT_EQ(Origin((const void*)binding->imaging.WIMCreateFile), QStringLiteral("memory"));
-    EXPECT_NE(binding->imaging.WIMGetImageInformation, nullptr);
+    void* wimlib = dlopen("libwim.so.15", RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(wimlib, nullptr);
+    EXPECT_EQ(Origin(dlsym(wimlib, "wimlib_open_wim")), QStringLiteral("memory"));
+    dlclose(wimlib);
+
+    const ImagingApiTable& api = binding->imaging;
+    ASSERT_NE(api.WIMCreateFile, nullptr);
+    ASSERT_NE(api.WIMGetImageCount, nullptr);
+    ASSERT_NE(api.WIMCloseHandle, nullptr);
+    const std::u16string path = (dir + "/test.wim").toStdU16String();
+    DWORD created = 0;
+    HANDLE wim = api.WIMCreateFile(path.c_str(), WIM_GENERIC_READ, WIM_OPEN_EXISTING, 0, 0, &created);
+    ASSERT_NE(wim, nullptr);
+    EXPECT_EQ(api.WIMGetImageCount(wim), 1u);
+    EXPECT_TRUE(api.WIMCloseHandle(wim));
 }
 #endif
 
