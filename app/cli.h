@@ -1,8 +1,62 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The command-line operations: one switch as argument 1, its arguments
+// after it. Nothing is printed on success; a failure prints one line on
+// standard error saying what failed.
 #pragma once
 
 #include "app/commandline.h"
 
+#include <QString>
+#include <cstdint>
+
+// Exit codes of a command-line run.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailed = 1;       // the operation failed
+inline constexpr int kExitWrongArguments = 2;
+
 // Runs the command-line switch with index `switchIndex`; returns the process
 // exit code (0 success, 1 the operation failed, 2 wrong arguments).
 int RunCommandLine(int& argc, char** argv, int switchIndex);
+
+// Whether windows can be shown (an X11 or Wayland display, and Qt not forced
+// to an off-screen platform).
+bool DisplayAvailable();
+// Whether the switch may show a window ("/ExtrImage", "/CompPath", "/Export"
+// and the question of "/UnMount ... /Update"); the program then makes a
+// QApplication and registers the dialogs when a display exists.
+bool SwitchMayShowWindow(int switchIndex);
+
+// The same over an argument vector already captured (argument 0 is the
+// program, argument 1 the switch); `error` receives the failure line.
+int RunCommandLineSwitch(const QStringList& args, int switchIndex, QString* error);
+
+// Position of the first argument after argument 0 equal to `text` (letter
+// case ignored), or 0.
+int FindArgument(const QStringList& args, const QString& text);
+// Whether `option` stands at `minimumPosition` or later.
+bool HasOption(const QStringList& args, const QString& option, int minimumPosition = 3);
+
+// Whether an argument is one of the option words ("/NotAcl", "/Compress",
+// "/Config", "/Boot", "/Commit", "/Update"). Where the command line lets an
+// option stand in place of a folder, only these count as options: any other
+// text starting with "/" is an absolute path.
+bool IsOptionWord(const QString& text);
+
+// Splits "path,selector" at the last comma: returns the selector and leaves
+// the path; nothing (and the path unchanged) without a comma.
+bool SplitAtLastComma(QString& path, QString& selector);
+
+// An image reference "file[,number|,name]": cuts the selector off `path` and
+// returns the image number, 0 without a selector or for a name that no image
+// of the file has. A selector that is not a non-zero number is a name, looked
+// up exactly with FindImageByName.
+uint32_t ParseImageReference(QString& path);
+
+// "/Compress None|Xpress|Lzx|Lzms" at position 3 or later: 0..3; 2 (LZX)
+// when it is missing, misplaced or followed by another word.
+uint32_t GetCompressOption(const QStringList& args);
+
+// Removes the cached thumbnails of image files (.wim, .swm, .esd) under
+// $XDG_CACHE_HOME/thumbnails, so that file managers make them anew. Returns
+// the number of files removed, -1 when one could not be removed.
+int RebuildIconCache();

@@ -10,8 +10,12 @@
 #include "imaging/binding.h"
 #include "imaging/resourcepacker.h"
 #include "ui/mainwindow.h"
+#include "ui/unattendeddialog.h"
 
+#include <QApplication>
+#include <QCoreApplication>
 #include <QFileInfo>
+#include <memory>
 
 namespace {
 
@@ -43,9 +47,18 @@ int main(int argc, char** argv)
 
     int rc = 0;
     switch (mode.mode) {
-    case kModeCommandLine:
+    case kModeCommandLine: {
+        // Dialogs need a display; without one the same work runs without them.
+        std::unique_ptr<QCoreApplication> app;
+        if (SwitchMayShowWindow(mode.subCode) && DisplayAvailable()) {
+            app = std::make_unique<QApplication>(argc, argv);
+            RegisterWidgetTaskDialogs();
+        } else {
+            app = std::make_unique<QCoreApplication>(argc, argv);
+        }
         rc = RunCommandLine(argc, argv, mode.subCode);
         break;
+    }
     case kModeResourcePacker:
         rc = RunResourcePacker(cmd.args);
         break;
@@ -55,6 +68,7 @@ int main(int argc, char** argv)
         mode = {kModeMainWindowWithFile, kSubCodeFilePage};
         [[fallthrough]];
     default:
+        RegisterWidgetTaskDialogs();
         rc = RunMainWindow(argc, argv, mode);
         break;
     }

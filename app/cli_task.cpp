@@ -1,0 +1,103 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The task record of a command-line run and how it is filled.
+#include "app/cli.h"
+#include "app/cli_actions.h"
+
+#include "app/inisection.h"
+#include "app/language.h"
+#include "app/settings.h"
+#include "common/textutil.h"
+#include "imaging/configlists.h"
+#include "imaging/progress.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+
+namespace {
+
+constexpr int kElapsedPrefix = 51;
+constexpr int kRemainingPrefix = 52;
+constexpr int kCountPrefix = 53;
+// A capture configuration is a few kilobytes; anything far larger is not one.
+constexpr qint64 kMaxConfigBytes = 16 * 1024 * 1024;
+
+QString decodeConfigText(const QByteArray& bytes)
+{
+    if (bytes.size() >= 2 && uchar(bytes[0]) == 0xFF && uchar(bytes[1]) == 0xFE) {
+        return QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData() + 2), (bytes.size() - 2) / 2);
+    }
+    return QString::fromLocal8Bit(bytes);
+}
+
+// The lists of a capture configuration file; all empty when it cannot be read.
+ConfigurationLists readConfigFile(const QString& path)
+{
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly) || file.size() > kMaxConfigBytes)
+        return {};
+    IniSectionTable table(kIniTrimBoth);
+    BuildSectionTable(table, decodeConfigText(file.readAll()));
+    return ConfigurationListsFromTable(table);
+}
+
+} // namespace
+
+UnattendedTask& CommandLineTask()
+{
+    static UnattendedTask* task = new UnattendedTask; // an abandoned worker may outlive main()
+    return *task;
+}
+
+uint32_t PrepareUnattendedTask(UnattendedTask& task, const QString& imageFile, uint32_t number,
+                               const QString& secondPath, bool withWindow)
+{
+    TASKCONTEXT& ctx = task.ctx;
+    task.withWindow = withWindow;
+    if (withWindow) {
+        OperationGate().set();
+        ctx.ElapsedPrefix = GetLanguageString(kElapsedPrefix);
+        ctx.RemainingPrefix = GetLanguageString(kRemainingPrefix);
+        ctx.CountPrefix = GetLanguageString(kCountPrefix);
+        PostText(ctx, ctx.RemainingLabel, ctx.RemainingPrefix);
+        PostText(ctx, ctx.ElapsedLabel, ctx.ElapsedPrefix);
+        PostText(ctx, ctx.CountLabel, ctx.CountPrefix);
+        PostPercent(ctx.ProgressBar, 0, ctx);
+        ctx.StartTick = TickCount();
+    }
+    ctx.TempPath = CutToUnits(AppSettings().wimTempPath, kPathUnits);
+    ctx.TargetPath = CutToUnits(secondPath, kPathUnits);
+    ctx.ImagePath = CutToUnits(imageFile, kPathUnits);
+    ctx.ImageIndex = number;
+
+    const int config = FindArgument(task.args, QStringLiteral("/Config"));
+    ConfigurationLists& lists = ctx;
+    if (config >= 3)
+        lists = readConfigFile(config + 1 < task.args.size() ? task.args.at(config + 1) : QString());
+    else
+        FillConfigurationLists(false, lists);
+
+    task.boot = HasOption(task.args, QStringLiteral("/Boot"));
+    const QFileInfo second(secondPath);
+    ctx.CompressionType = !secondPath.isEmpty() && second.isFile() ? GetImageFileCompression(secondPath)
+                                                                    : GetCompressOption(task.args);
+    return ctx.CompressionType;
+}
+
+bool DisplayAvailable()
+{
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (platform.startsWith("offscreen") || platform.startsWith("minimal"))
+        return false;
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+void OpenFolderInShell(const QString& folder)
+{
+    if (!DisplayAvailable())
+        return;
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (!opener.isEmpty())
+        QProcess::startDetached(opener, {folder});
+}

@@ -1,0 +1,423 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The command line: argument conventions as tables, and every switch run end
+// to end with the real program on image files in temporary folders, checked
+// with wimlib-imagex.
+#include "app/cli.h"
+#include "common/registry.h"
+#include "support/testenv.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+QStringList argv(std::initializer_list<const char*> words)
+{
+    QStringList list{QStringLiteral("Kestrel")};
+    for (const char* w : words)
+        list.append(QString::fromUtf8(w));
+    return list;
+}
+
+TEST(CommandLineArguments, OptionsCountOnlyFromTheirMinimumPosition)
+{
+    struct Row {
+        QStringList args;
+        uint32_t compression;
+    };
+    const Row rows[] = {
+        {argv({"/Capture", "src", "f.wim", "/Compress", "None"}), 0},
+        {argv({"/Capture", "src", "f.wim", "/compress", "XPRESS"}), 1},
+        {argv({"/Capture", "src", "f.wim", "/Compress", "lzx"}), 2},
+        {argv({"/Capture", "src", "/Compress", "Lzms"}), 3},
+        {argv({"/Capture", "/Compress", "Lzms", "f.wim"}), 2}, // position 2 does not count
+        {argv({"/Capture", "src", "f.wim", "/Compress", "Zip"}), 2},
+        {argv({"/Capture", "src", "f.wim", "/Compress"}), 2},
+        {argv({"/Capture", "src", "f.wim"}), 2},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.args.join(u' ').toStdString());
+        EXPECT_EQ(GetCompressOption(row.args), row.compression);
+    }
+    const QStringList args = argv({"/UnMount", "/Commit", "/x", "/UPDATE"});
+    EXPECT_EQ(FindArgument(args, QStringLiteral("/commit")), 2);
+    EXPECT_EQ(FindArgument(args, QStringLiteral("/Update")), 4);
+    EXPECT_EQ(FindArgument(args, QStringLiteral("Kestrel")), 0); // argument 0 is never an option
+    EXPECT_FALSE(HasOption(args, QStringLiteral("/Commit")));
+    EXPECT_TRUE(HasOption(args, QStringLiteral("/Update")));
+    EXPECT_TRUE(HasOption(args, QStringLiteral("/Commit"), 2));
+}
+
+TEST(CommandLineArguments, ImageReferencesAndOptionWords)
+{
+    struct Row {
+        const char* text;
+        const char* path;
+        uint32_t number;
+    };
+    // A selector that is no number is looked up as a name in a file that
+    // does not exist here, so it gives 0.
+    const Row rows[] = {
+        {"/d/a.wim", "/d/a.wim", 0},   {"/d/a.wim,2", "/d/a.wim", 2},       {"/d/a,b.wim,3", "/d/a,b.wim", 3},
+        {"/d/a.wim,0", "/d/a.wim", 0}, {"/d/a.wim,Name", "/d/a.wim", 0},    {"/d/a.wim,", "/d/a.wim", 0},
+    };
+    for (const Row& row : rows) {
+        QString path = QString::fromUtf8(row.text);
+        EXPECT_EQ(ParseImageReference(path), row.number) << row.text;
+        EXPECT_EQ(path, QString::fromUtf8(row.path));
+    }
+    EXPECT_TRUE(IsOptionWord(QStringLiteral("/notacl")));
+    EXPECT_TRUE(IsOptionWord(QStringLiteral("/BOOT")));
+    EXPECT_FALSE(IsOptionWord(QStringLiteral("/tmp"))); // an absolute path, not an option
+    EXPECT_FALSE(IsOptionWord(QStringLiteral("/All")));
+}
+
+// The real program, run like a script would run it.
+class CommandLineRun : public ::testing::Test {
+protected:
+    QString dir;
+    QString src;
+
+    static QString program() { return QStringLiteral(KESTREL_OUT_DIR "/Kestrel"); }
+
+    void SetUp() override
+    {
+        if (!QFileInfo(program()).isExecutable())
+            GTEST_SKIP() << "the program is not built: " << program().toStdString();
+        if (QStandardPaths::findExecutable(QStringLiteral("wimlib-imagex")).isEmpty())
+            GTEST_SKIP() << "wimlib-imagex (wimtools) is not installed; results cannot be checked";
+        dir = MakeTestDir(QStringLiteral("cli"));
+        src = dir + QStringLiteral("/src");
+        write(src + QStringLiteral("/a.txt"), "alpha\n");
+        write(src + QStringLiteral("/sub/b.txt"), "beta\n");
+        write(src + QStringLiteral("/skip/c.txt"), "gamma\n");
+        QDir().mkpath(src + QStringLiteral("/empty"));
+    }
+
+    static void write(const QString& path, const QByteArray& bytes)
+    {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+
+    struct Run {
+        int code = -1;
+        QString out;
+        QString err;
+    };
+
+    // No display: the switches that would show a window run without one.
+    static Run kestrel(const QStringList& args, int timeoutMs = 120000)
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        p.setProcessEnvironment(env);
+        p.start(program(), args);
+        Run r;
+        if (!p.waitForFinished(timeoutMs)) {
+            p.kill();
+            p.waitForFinished();
+            r.err = QStringLiteral("timed out");
+            return r;
+        }
+        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        r.err = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+
+    static QString imagex(const QStringList& args)
+    {
+        QProcess p;
+        p.start(QStringLiteral("wimlib-imagex"), args);
+        p.waitForFinished(60000);
+        return QString::fromUtf8(p.readAllStandardOutput()) + QString::fromUtf8(p.readAllStandardError());
+    }
+
+    static QString field(const QString& info, const QString& name)
+    {
+        for (const QString& line : info.split(u'\n')) {
+            if (line.startsWith(name + u':'))
+                return line.mid(name.size() + 1).trimmed();
+        }
+        return {};
+    }
+
+    // Asserts success: exit code 0 and nothing printed.
+    static void expectOk(const Run& r)
+    {
+        EXPECT_EQ(r.code, 0) << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+        EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+    }
+    // Asserts a failure: the code and exactly one line on standard error.
+    static void expectFailure(const Run& r, int code)
+    {
+        EXPECT_EQ(r.code, code) << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_EQ(r.err.count(u'\n'), 1) << r.err.toStdString();
+        EXPECT_TRUE(r.err.startsWith(QStringLiteral("Kestrel /"))) << r.err.toStdString();
+    }
+
+    QString captureTwo(const QString& name)
+    {
+        const QString wim = dir + u'/' + name;
+        expectOk(kestrel({QStringLiteral("/Capture"), src, wim + QStringLiteral(",First")}));
+        expectOk(kestrel({QStringLiteral("/Append"), src, wim + QStringLiteral(",Second")}));
+        return wim;
+    }
+};
+
+TEST_F(CommandLineRun, CaptureThenAppendWithBootConfigAndCompression)
+{
+    const QString wim = dir + QStringLiteral("/c.wim");
+    expectOk(kestrel({QStringLiteral("/capture"), src, wim + QStringLiteral(",First"), QStringLiteral("/Compress"),
+                      QStringLiteral("Xpress")}));
+    QString info = imagex({QStringLiteral("info"), wim});
+    EXPECT_EQ(field(info, QStringLiteral("Compression")), QStringLiteral("XPRESS"));
+    EXPECT_EQ(field(info, QStringLiteral("Name")), QStringLiteral("First"));
+
+    const QString config = dir + QStringLiteral("/config.ini");
+    write(config, "[ExclusionList]\n\\skip\n");
+    expectOk(kestrel({QStringLiteral("/Append"), src, wim + QStringLiteral(",Second"), QStringLiteral("/Boot"),
+                      QStringLiteral("/Config"), config}));
+    info = imagex({QStringLiteral("info"), wim});
+    EXPECT_EQ(field(info, QStringLiteral("Image Count")), QStringLiteral("2"));
+    EXPECT_EQ(field(info, QStringLiteral("Boot Index")), QStringLiteral("2"));
+    const QString second = imagex({QStringLiteral("dir"), wim, QStringLiteral("2")});
+    EXPECT_TRUE(second.contains(QStringLiteral("/sub/b.txt"))) << second.toStdString();
+    EXPECT_FALSE(second.contains(QStringLiteral("/skip"))) << "the configuration file's exclusion was not applied";
+    EXPECT_TRUE(imagex({QStringLiteral("dir"), wim, QStringLiteral("1")}).contains(QStringLiteral("/skip/c.txt")));
+
+    // A capture onto an existing file replaces it; "/Boot" marks its one image.
+    expectOk(kestrel({QStringLiteral("/Capture"), src, wim, QStringLiteral("/Boot")}));
+    info = imagex({QStringLiteral("info"), wim});
+    EXPECT_EQ(field(info, QStringLiteral("Image Count")), QStringLiteral("1"));
+    EXPECT_EQ(field(info, QStringLiteral("Boot Index")), QStringLiteral("1"));
+    EXPECT_EQ(field(info, QStringLiteral("Compression")), QStringLiteral("LZX"));
+}
+
+TEST_F(CommandLineRun, ApplyBesideTheFileByNameAndIntoAFolder)
+{
+    const QString wim = captureTwo(QStringLiteral("a.wim"));
+    // "/NotAcl" in third position: into a folder named after the file.
+    expectOk(kestrel({QStringLiteral("/Apply"), wim + QStringLiteral(",2"), QStringLiteral("/NotAcl")}));
+    EXPECT_TRUE(QFileInfo(dir + QStringLiteral("/a/sub/b.txt")).isFile());
+    EXPECT_TRUE(QFileInfo(dir + QStringLiteral("/a/empty")).isDir());
+
+    const QString target = dir + QStringLiteral("/deep/new/target");
+    expectOk(kestrel({QStringLiteral("/APPLY"), wim + QStringLiteral(",Second"), target, QStringLiteral("/NotAcl")}));
+    QFile f(target + QStringLiteral("/a.txt"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("alpha\n"));
+
+    expectFailure(kestrel({QStringLiteral("/Apply"), wim + QStringLiteral(",5"), target}), 1);
+    expectFailure(kestrel({QStringLiteral("/Apply"), dir + QStringLiteral("/none.wim"), target}), 1);
+    expectFailure(kestrel({QStringLiteral("/Apply"), wim}), 2);
+    // Without a display "/ExtrImage" does the same work without its window.
+    expectOk(kestrel({QStringLiteral("/ExtrImage"), wim + QStringLiteral(",1"), dir + QStringLiteral("/x")}));
+    EXPECT_TRUE(QFileInfo(dir + QStringLiteral("/x/skip/c.txt")).isFile());
+}
+
+TEST_F(CommandLineRun, ExportAllImagesOrOne)
+{
+    const QString wim = captureTwo(QStringLiteral("e.wim"));
+    const QString all = dir + QStringLiteral("/all.wim");
+    expectOk(kestrel({QStringLiteral("/Export"), wim, all}));
+    QString info = imagex({QStringLiteral("info"), all});
+    EXPECT_EQ(field(info, QStringLiteral("Image Count")), QStringLiteral("2"));
+
+    const QString one = dir + QStringLiteral("/one.esd");
+    expectOk(kestrel({QStringLiteral("/Export"), wim + QStringLiteral(",2"), one, QStringLiteral("/Compress"),
+                      QStringLiteral("Lzms"), QStringLiteral("/Boot")}));
+    info = imagex({QStringLiteral("info"), one});
+    EXPECT_EQ(field(info, QStringLiteral("Image Count")), QStringLiteral("1"));
+    EXPECT_EQ(field(info, QStringLiteral("Name")), QStringLiteral("Second"));
+    EXPECT_EQ(field(info, QStringLiteral("Compression")), QStringLiteral("LZMS"));
+    EXPECT_EQ(field(info, QStringLiteral("Boot Index")), QStringLiteral("1"));
+    EXPECT_TRUE(imagex({QStringLiteral("verify"), one}).contains(QStringLiteral("verified"), Qt::CaseInsensitive));
+
+    // The same image again: the target already holds it.
+    expectFailure(kestrel({QStringLiteral("/Export"), wim + QStringLiteral(",2"), one}), 1);
+}
+
+TEST_F(CommandLineRun, SplitIntoPartsAndSizeZeroDoesNothing)
+{
+    QByteArray noise(3 * 1024 * 1024, '\0');
+    uint32_t x = 12345;
+    for (char& c : noise) {
+        x = x * 1103515245u + 12345u;
+        c = char(x >> 24);
+    }
+    write(src + QStringLiteral("/noise.bin"), noise);
+    const QString wim = dir + QStringLiteral("/s.wim");
+    expectOk(kestrel({QStringLiteral("/Capture"), src, wim}));
+    const QString parts = dir + QStringLiteral("/part.swm");
+    expectFailure(kestrel({QStringLiteral("/Split"), wim, parts + QStringLiteral(",0")}), 2);
+    EXPECT_FALSE(QFileInfo::exists(parts));
+    expectFailure(kestrel({QStringLiteral("/Split"), wim, parts}), 2);
+
+    expectOk(kestrel({QStringLiteral("/Split"), wim, parts + QStringLiteral(",1")}));
+    const QString info = imagex({QStringLiteral("info"), parts});
+    const QString partField = field(info, QStringLiteral("Part Number"));
+    EXPECT_TRUE(partField.startsWith(QStringLiteral("1/"))) << info.toStdString();
+    EXPECT_GE(partField.mid(2).toInt(), 3);
+    EXPECT_TRUE(QFileInfo(dir + QStringLiteral("/part2.swm")).isFile());
+    // Applying from the last part finds the set.
+    expectOk(kestrel({QStringLiteral("/Apply"), dir + QStringLiteral("/part") + partField.mid(2) + QStringLiteral(".swm"),
+                      dir + QStringLiteral("/fromparts")}));
+    EXPECT_EQ(QFileInfo(dir + QStringLiteral("/fromparts/noise.bin")).size(), noise.size());
+}
+
+TEST_F(CommandLineRun, PathsInsideAnImage)
+{
+    const QString wim = captureTwo(QStringLiteral("p.wim"));
+    const QString out = dir + QStringLiteral("/out/deeper");
+    expectOk(kestrel({QStringLiteral("/ExtrPath"), wim + QStringLiteral(",1"), QStringLiteral("\\sub\\b.txt"), out}));
+    // wimlib keeps the path of what it extracts below the target.
+    EXPECT_TRUE(QFileInfo(out + QStringLiteral("/sub/b.txt")).isFile());
+    // Without an image number the extraction gets image 0 and fails.
+    expectFailure(kestrel({QStringLiteral("/ExtrPath"), wim, QStringLiteral("\\sub\\b.txt"), out}), 1);
+
+    const QString extra = dir + QStringLiteral("/extra.txt");
+    write(extra, "new\n");
+    expectOk(kestrel({QStringLiteral("/AppenPath"), wim + QStringLiteral(",2"), QStringLiteral("sub"), extra}));
+    const QString listing = imagex({QStringLiteral("dir"), wim, QStringLiteral("2")});
+    EXPECT_TRUE(listing.contains(QStringLiteral("/sub/extra.txt"))) << listing.toStdString();
+    EXPECT_FALSE(imagex({QStringLiteral("dir"), wim, QStringLiteral("1")}).contains(QStringLiteral("extra.txt")));
+    EXPECT_TRUE(imagex({QStringLiteral("verify"), wim}).contains(QStringLiteral("verified"), Qt::CaseInsensitive));
+    expectFailure(kestrel({QStringLiteral("/AppenPath"), wim + QStringLiteral(",2"), QStringLiteral("sub")}), 2);
+}
+
+TEST_F(CommandLineRun, SettingsSwitchesAndExitCodes)
+{
+    expectOk(kestrel({QStringLiteral("/WimTemp"), dir + QStringLiteral("/temp")}));
+    expectOk(kestrel({QStringLiteral("/MountPath"), dir + QStringLiteral("/mounts")}));
+    EXPECT_EQ(ReadRegistryText(QString::fromUtf16(kSettingsSubKey), QStringLiteral("WimTempPath")).value_or(QString()),
+              dir + QStringLiteral("/temp"));
+    EXPECT_EQ(ReadRegistryText(QString::fromUtf16(kSettingsSubKey), QStringLiteral("AutoMountPath")).value_or(QString()),
+              dir + QStringLiteral("/mounts"));
+
+    const Run reg = kestrel({QStringLiteral("/Register")});
+    expectFailure(reg, 1);
+    EXPECT_TRUE(reg.err.contains(QStringLiteral("shell integration")));
+    expectFailure(kestrel({QStringLiteral("/Unload"), QStringLiteral("Icon")}), 1);
+    expectFailure(kestrel({QStringLiteral("/CleanUp"), QStringLiteral("extra")}), 2);
+    expectFailure(kestrel({QStringLiteral("/Icon"), QStringLiteral("many")}), 2);
+    expectFailure(kestrel({QStringLiteral("/UnMount"), QStringLiteral("/Commit")}), 2);
+    expectFailure(kestrel({QStringLiteral("/UnMount"), dir + QStringLiteral("/nothing-here")}), 1);
+    expectFailure(kestrel({QStringLiteral("/Capture"), dir + QStringLiteral("/no-folder"), dir + QStringLiteral("/x.wim")}), 1);
+}
+
+TEST_F(CommandLineRun, IconRemovesTheThumbnailsOfImageFilesOnly)
+{
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
+        + QStringLiteral("/thumbnails/normal");
+    QDir().mkpath(cache);
+    auto thumbnail = [&](const QString& name, const QString& uri) {
+        QImage image(8, 8, QImage::Format_ARGB32);
+        image.fill(Qt::red);
+        image.setText(QStringLiteral("Thumb::URI"), uri);
+        EXPECT_TRUE(image.save(cache + u'/' + name, "PNG"));
+        return cache + u'/' + name;
+    };
+    const QString wim = thumbnail(QStringLiteral("1.png"), QStringLiteral("file:///data/Install.WIM"));
+    const QString esd = thumbnail(QStringLiteral("2.png"), QStringLiteral("file:///data/x.esd"));
+    const QString photo = thumbnail(QStringLiteral("3.png"), QStringLiteral("file:///data/photo.jpg"));
+    write(cache + QStringLiteral("/4.png"), "not a png");
+    expectOk(kestrel({QStringLiteral("/Icon"), QStringLiteral("100")}));
+    EXPECT_FALSE(QFile::exists(wim));
+    EXPECT_FALSE(QFile::exists(esd));
+    EXPECT_TRUE(QFile::exists(photo));
+    EXPECT_TRUE(QFile::exists(cache + QStringLiteral("/4.png")));
+}
+
+bool fuseUsable(std::string* why)
+{
+    const int fd = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        *why = "/dev/fuse cannot be opened here";
+        return false;
+    }
+    ::close(fd);
+    if (QStandardPaths::findExecutable(QStringLiteral("fusermount")).isEmpty()) {
+        *why = "fusermount is not installed";
+        return false;
+    }
+    if (!QFileInfo::exists(QStringLiteral(KESTREL_OUT_DIR "/kestrel-wimserv"))) {
+        *why = "the mount service kestrel-wimserv is not built";
+        return false;
+    }
+    return true;
+}
+
+bool isMountPoint(const QString& folder)
+{
+    QFile f(QStringLiteral("/proc/self/mountinfo"));
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray clean = QFile::encodeName(QDir::cleanPath(folder));
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() > 4 && fields.at(4) == clean)
+            return true;
+    }
+    return false;
+}
+
+// Always leaves the mount folders unmounted, also when a check failed.
+struct MountGuard {
+    QStringList folders;
+    ~MountGuard()
+    {
+        for (const QString& folder : folders) {
+            if (!isMountPoint(folder))
+                continue;
+            QProcess p;
+            p.start(QStringLiteral("fusermount"), {QStringLiteral("-u"), QStringLiteral("-z"), folder});
+            if (!p.waitForFinished(20000))
+                p.kill();
+        }
+    }
+};
+
+TEST_F(CommandLineRun, MountThenUnmountAll)
+{
+    std::string why;
+    if (!fuseUsable(&why))
+        GTEST_SKIP() << "no real FUSE mounts here: " << why;
+    const QString wim = captureTwo(QStringLiteral("m.wim"));
+    const QString first = dir + QStringLiteral("/mnt1");
+    const QString second = dir + QStringLiteral("/mnt2");
+    QDir().mkpath(first);
+    QDir().mkpath(second);
+    MountGuard guard{{first, second}};
+    // Set an automatic mount base so that nothing lands elsewhere.
+    expectOk(kestrel({QStringLiteral("/MountPath"), dir + QStringLiteral("/auto")}));
+
+    expectOk(kestrel({QStringLiteral("/Mount"), wim + QStringLiteral(",2"), first}));
+    ASSERT_TRUE(isMountPoint(first));
+    EXPECT_TRUE(QFileInfo(first + QStringLiteral("/sub/b.txt")).isFile());
+    expectOk(kestrel({QStringLiteral("/MountRW"), wim + QStringLiteral(",First"), second}));
+    ASSERT_TRUE(isMountPoint(second));
+    expectFailure(kestrel({QStringLiteral("/UnMount"), second, QStringLiteral("/Update")}), 1); // cannot ask
+
+    expectOk(kestrel({QStringLiteral("/UnMount"), QStringLiteral("/all")}));
+    EXPECT_FALSE(isMountPoint(first));
+    EXPECT_FALSE(isMountPoint(second));
+    EXPECT_TRUE(imagex({QStringLiteral("verify"), wim}).contains(QStringLiteral("verified"), Qt::CaseInsensitive));
+}
+
+} // namespace
