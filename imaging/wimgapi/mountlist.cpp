@@ -8,6 +8,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <system_error>
+#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -95,6 +102,75 @@ bool readU32Xattr(const std::string& path, const char* name, uint32_t& value)
         return false;
     value = static_cast<uint32_t>(buf[0] | (buf[1] << 8) | (buf[2] << 16) | (static_cast<uint32_t>(buf[3]) << 24));
     return true;
+}
+
+struct RootAttributes {
+    bool ok = false;
+    std::string wimPath;
+    uint32_t index = 0;
+    uint32_t flags = 0;
+};
+
+RootAttributes readRootAttributes(const std::string& point)
+{
+    RootAttributes a;
+    char name[4096];
+    const ssize_t n = ::getxattr(point.c_str(), "wimfs.wim_filename", name, sizeof(name) - 1);
+    if (n > 0 && readU32Xattr(point, "wimfs.mounted_image", a.index) &&
+        readU32Xattr(point, "wimfs.mount_flags", a.flags)) {
+        a.ok = true;
+        a.wimPath.assign(name, static_cast<size_t>(n));
+        while (!a.wimPath.empty() && a.wimPath.back() == '\0')
+            a.wimPath.pop_back();
+    }
+    return a;
+}
+
+// Mount roots whose query has not come back yet.
+std::mutex g_pendingMutex;
+std::set<std::string> g_pending;
+
+// A mount whose daemon is stopped would block the query forever; it is asked
+// on a helper thread and counted as not answering after a while, so that a
+// listing never hangs its caller. While that query hangs, the mount is not
+// asked again.
+RootAttributes queryRootAttributes(const std::string& point)
+{
+    {
+        std::lock_guard lock(g_pendingMutex);
+        if (!g_pending.insert(point).second)
+            return {};
+    }
+    struct Shared {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+        RootAttributes result;
+    };
+    auto shared = std::make_shared<Shared>();
+    try {
+        std::thread([shared, point] {
+            RootAttributes r = readRootAttributes(point);
+            {
+                std::lock_guard pendingLock(g_pendingMutex);
+                g_pending.erase(point);
+            }
+            std::lock_guard lock(shared->mutex);
+            shared->result = std::move(r);
+            shared->finished = true;
+            shared->done.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        {
+            std::lock_guard lock(g_pendingMutex);
+            g_pending.erase(point);
+        }
+        return readRootAttributes(point);
+    }
+    std::unique_lock lock(shared->mutex);
+    if (!shared->done.wait_for(lock, std::chrono::seconds(3), [&] { return shared->finished; }))
+        return {};
+    return shared->result;
 }
 
 } // namespace
@@ -237,18 +313,12 @@ std::vector<MountEntry> ListMounts()
         e.mountPath = point;
         e.inTable = true;
         takeRecord(point, e);
-        char name[4096];
-        const ssize_t n = ::getxattr(point.c_str(), "wimfs.wim_filename", name, sizeof(name) - 1);
-        uint32_t index = 0;
-        uint32_t flags = 0;
-        if (n > 0 && readU32Xattr(point, "wimfs.mounted_image", index) &&
-            readU32Xattr(point, "wimfs.mount_flags", flags)) {
+        const RootAttributes a = queryRootAttributes(point);
+        if (a.ok) {
             e.alive = true;
-            e.wimPath.assign(name, static_cast<size_t>(n));
-            while (!e.wimPath.empty() && e.wimPath.back() == '\0')
-                e.wimPath.pop_back();
-            e.index = index;
-            e.readWrite = (flags & kWimlibMountReadWrite) != 0;
+            e.wimPath = a.wimPath;
+            e.index = a.index;
+            e.readWrite = (a.flags & kWimlibMountReadWrite) != 0;
         } else if (e.recorded) {
             // The service is gone (the folder answers "not connected"); what
             // was mounted there is known only from the record.

@@ -297,6 +297,27 @@ TEST_F(MountTest, KilledServiceLeavesARemountableMount)
     EXPECT_TRUE(mountInfo().empty());
 }
 
+TEST_F(MountTest, StoppedServiceDoesNotHangTheList)
+{
+    const std::string m = mountDir("stopped");
+    ASSERT_TRUE(WIMMountImage(U(m).c_str(), U(wim).c_str(), 1, nullptr)) << strerror(errno);
+    const pid_t pid = servicePid(m);
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    const auto info = mountInfo(); // returns although the mount cannot answer
+    ::kill(pid, SIGCONT);
+    ASSERT_EQ(info.size(), 1u);
+    EXPECT_EQ(info[0].MountFlags & WIM_MOUNT_FLAG_MOUNTED, 0u);
+    // Once the service runs again (and its pending query came back) it is listed as mounted.
+    DWORD flags = 0;
+    for (int i = 0; i < 500 && flags != WIM_MOUNT_FLAG_MOUNTED; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        flags = mountInfo()[0].MountFlags;
+    }
+    EXPECT_EQ(flags, static_cast<DWORD>(WIM_MOUNT_FLAG_MOUNTED));
+    EXPECT_TRUE(WIMUnmountImage(U(m).c_str(), nullptr, 0, FALSE)) << strerror(errno);
+}
+
 TEST_F(MountTest, DeleteAllMountsLeavesNothing)
 {
     if (!isolated)
