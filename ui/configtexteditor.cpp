@@ -1,0 +1,188 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/configtexteditor.h"
+
+#include "app/language.h"
+#include "ui/drawing.h"
+#include "ui/pickers.h"
+#include "ui/sharedcontrols.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <QVBoxLayout>
+
+namespace {
+
+// Larger files are no configuration anyone wrote by hand.
+constexpr qint64 kMaxConfigurationBytes = 16 * 1024 * 1024;
+
+QString Bracketed(int n)
+{
+    return GetLanguageString(55) + u'[' + GetLanguageString(n) + u']';
+}
+
+} // namespace
+
+QString DecodeConfigurationBytes(const QByteArray& bytes)
+{
+    if (bytes.size() >= 2 && uchar(bytes[0]) == 0xFF && uchar(bytes[1]) == 0xFE) {
+        QStringDecoder utf16(QStringDecoder::Utf16LE, QStringDecoder::Flag::Stateless);
+        QString text = utf16(bytes.mid(2));
+        // The text ends at a terminating zero, as the files this program writes have.
+        if (const qsizetype zero = text.indexOf(QChar(0)); zero >= 0)
+            text.truncate(zero);
+        return text;
+    }
+    QStringDecoder local(QStringDecoder::System);
+    return local(bytes);
+}
+
+ConfigTextEditorDialog::ConfigTextEditorDialog(QWidget* parent)
+    : QDialog(parent), m_heading(new QLabel(this)), m_edit(new QPlainTextEdit(this))
+{
+    setObjectName(QStringLiteral("ConfigTextEditor"));
+    setWindowTitle(GetLanguageString(9));
+    setWindowIcon(ProgramIcon());
+    setFont(MainFont());
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, BrushColor(kBrushBackground));
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    m_heading->setObjectName(QStringLiteral("heading"));
+    m_heading->setFont(SemiBoldFont());
+    m_edit->setObjectName(QStringLiteral("configText"));
+    m_edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+
+    auto* hintBox = new QGroupBox(GetLanguageString(46), this);
+    auto* hint = new QLabel(GetLanguageString(141) + QStringLiteral("\r\n") + GetLanguageString(142), hintBox);
+    QPalette hintPal = hint->palette();
+    hintPal.setColor(QPalette::WindowText, BrushColor(kBrushRed));
+    hint->setPalette(hintPal);
+    hint->setWordWrap(true);
+    auto* hintLayout = new QVBoxLayout(hintBox);
+    hintLayout->addWidget(hint);
+
+    auto* buttons = new QHBoxLayout;
+    const struct {
+        int text;
+        void (ConfigTextEditorDialog::*action)();
+    } actions[] = {
+        {135, &ConfigTextEditorDialog::loadDefault}, {136, &ConfigTextEditorDialog::reject},
+        {137, &ConfigTextEditorDialog::apply},       {138, &ConfigTextEditorDialog::chooseAndSave},
+        {139, &ConfigTextEditorDialog::chooseAndLoad},
+    };
+    for (const auto& a : actions) {
+        auto* b = new QPushButton(GetLanguageString(a.text), this);
+        b->setAutoDefault(false);
+        connect(b, &QPushButton::clicked, this, a.action);
+        buttons->addWidget(b);
+    }
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_heading);
+    layout->addWidget(m_edit, 1);
+    layout->addWidget(hintBox);
+    layout->addLayout(buttons);
+    const int u = LayoutUnit();
+    resize(150 * u, 120 * u);
+
+    m_edit->setPlainText(ConfigurationTableText());
+    setHeading(GetLanguageString(55) + GetLanguageString(143));
+}
+
+QString ConfigTextEditorDialog::text() const
+{
+    return m_edit->toPlainText();
+}
+
+QString ConfigTextEditorDialog::heading() const
+{
+    return m_heading->text();
+}
+
+void ConfigTextEditorDialog::setHeading(const QString& text)
+{
+    m_heading->setText(text);
+}
+
+void ConfigTextEditorDialog::loadDefault()
+{
+    m_edit->setPlainText(DefaultConfigurationText());
+    setHeading(Bracketed(135));
+}
+
+bool ConfigTextEditorDialog::loadFile(const QString& path)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || file.size() > kMaxConfigurationBytes || !file.open(QIODevice::ReadOnly))
+        return false;
+    const QStringList lines = DecodeConfigurationBytes(file.readAll()).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+    QStringList kept;
+    for (const QString& line : lines) {
+        if (line.startsWith(QLatin1String("[System_Flag]"), Qt::CaseInsensitive))
+            break;
+        kept << line;
+    }
+    m_edit->setPlainText(kept.join(u'\n'));
+    setHeading(Bracketed(139));
+    return true;
+}
+
+bool ConfigTextEditorDialog::saveFile(const QString& path) const
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QString text = m_edit->toPlainText();
+    text.replace(u'\n', QStringLiteral("\r\n"));
+    text.append(QChar(0));
+    QByteArray bytes("\xFF\xFE", 2);
+    for (QChar c : text) {
+        bytes.append(char(c.unicode() & 0xFF));
+        bytes.append(char(c.unicode() >> 8));
+    }
+    return file.write(bytes) == bytes.size() && file.flush();
+}
+
+void ConfigTextEditorDialog::apply()
+{
+    SetConfigurationText(m_edit->toPlainText());
+    done(1);
+}
+
+void ConfigTextEditorDialog::chooseAndLoad()
+{
+    const QString path = PickOpenFile(this, GetLanguageString(150), GetLanguageString(55), QStringLiteral("*.CFG;*INI;*TXT"));
+    if (!path.isEmpty())
+        loadFile(path);
+}
+
+void ConfigTextEditorDialog::chooseAndSave()
+{
+    const QString path = PickSaveFile(this, GetLanguageString(144), GetLanguageString(55), QStringLiteral("*.INI;*.TXT"),
+                                      GetLanguageString(293));
+    if (path.isEmpty())
+        return;
+    if (QFileInfo::exists(path)) {
+        const QString question = GetLanguageString(145) + u'\n' + GetLanguageString(146) + u'\n' + GetLanguageString(147);
+        if (QMessageBox::question(this, GetLanguageString(148), question, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+            return;
+    }
+    if (!saveFile(path))
+        QMessageBox::warning(this, GetLanguageString(144), GetLanguageString(202));
+}
+
+int ConfigTextEditor(QWidget* owner)
+{
+    ConfigTextEditorDialog dialog(owner);
+    return dialog.exec() == 1 ? 1 : 0;
+}
