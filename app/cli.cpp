@@ -145,6 +145,11 @@ bool SwitchMayShowWindow(int switchIndex)
         || switchIndex == kSwitchUnMount;
 }
 
+void SilenceQtMessages()
+{
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+}
+
 int RunCommandLineSwitch(const QStringList& args, int switchIndex, QString* error)
 {
     if (switchIndex < 0 || switchIndex >= kSwitchCount)

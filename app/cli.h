@@ -26,6 +26,10 @@ bool DisplayAvailable();
 // QApplication and registers the dialogs when a display exists.
 bool SwitchMayShowWindow(int switchIndex);
 
+// A command-line run prints nothing but its failure line: Qt's own
+// diagnostics (a missing runtime folder and the like) are dropped.
+void SilenceQtMessages();
+
 // The same over an argument vector already captured (argument 0 is the
 // program, argument 1 the switch); `error` receives the failure line.
 int RunCommandLineSwitch(const QStringList& args, int switchIndex, QString* error);

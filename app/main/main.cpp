@@ -49,6 +49,7 @@ int main(int argc, char** argv)
     switch (mode.mode) {
     case kModeCommandLine: {
         // Dialogs need a display; without one the same work runs without them.
+        SilenceQtMessages();
         std::unique_ptr<QCoreApplication> app;
         if (SwitchMayShowWindow(mode.subCode) && DisplayAvailable()) {
             app = std::make_unique<QApplication>(argc, argv);

@@ -344,6 +344,36 @@ TEST_F(CommandLineRun, IconRemovesTheThumbnailsOfImageFilesOnly)
     EXPECT_TRUE(QFile::exists(cache + QStringLiteral("/4.png")));
 }
 
+// With a display the three switches show their progress window, which
+// closes by itself when the work is done.
+TEST_F(CommandLineRun, ProgressWindowsCloseByThemselvesOnAVirtualDisplay)
+{
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("xvfb-run"));
+    if (xvfb.isEmpty())
+        GTEST_SKIP() << "xvfb-run is not installed: no display to show the progress windows on";
+    auto withDisplay = [&](const QStringList& args) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("QT_QPA_PLATFORM")); // the tests' off-screen platform would hide the display
+        p.setProcessEnvironment(env);
+        p.start(xvfb, QStringList{QStringLiteral("-a"), program()} + args);
+        const bool ended = p.waitForFinished(120000);
+        if (!ended)
+            p.kill();
+        EXPECT_TRUE(ended) << "the progress window did not close";
+        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        EXPECT_TRUE(p.readAllStandardError().isEmpty());
+    };
+    const QString wim = dir + QStringLiteral("/w.wim");
+    withDisplay({QStringLiteral("/CompPath"), src, wim + QStringLiteral(",Shown")});
+    EXPECT_EQ(field(imagex({QStringLiteral("info"), wim}), QStringLiteral("Name")), QStringLiteral("Shown"));
+    withDisplay({QStringLiteral("/ExtrImage"), wim, dir + QStringLiteral("/shown")});
+    EXPECT_TRUE(QFileInfo(dir + QStringLiteral("/shown/sub/b.txt")).isFile());
+    const QString esd = dir + QStringLiteral("/w.esd");
+    withDisplay({QStringLiteral("/Export"), wim, esd, QStringLiteral("/Compress"), QStringLiteral("Lzms")});
+    EXPECT_EQ(field(imagex({QStringLiteral("info"), esd}), QStringLiteral("Compression")), QStringLiteral("LZMS"));
+}
+
 bool fuseUsable(std::string* why)
 {
     const int fd = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
