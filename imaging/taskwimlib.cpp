@@ -157,6 +157,8 @@ int RunWimlibTaskOperation(WIMLIBTASK& task, TASKCONTEXT& display)
         }
     }
     StopTicker();
+    // A short task may end before the ticker's first tick: show the time it took.
+    TickElapsed(display);
     task.Result = rc;
     return rc;
 }
