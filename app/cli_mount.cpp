@@ -28,9 +28,12 @@ QString lastError(const QString& what)
     return error ? what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error)) : what;
 }
 
-bool sameFolder(const QString& a, const QString& b)
+// Mount folders are compared as absolute paths, exactly (Linux names are
+// case-sensitive); a folder given relative to the current one names the same.
+bool sameFolder(const QString& mounted, const QString& given)
 {
-    return !a.isEmpty() && !b.isEmpty() && QDir::cleanPath(a) == QDir::cleanPath(b);
+    return !mounted.isEmpty() && !given.isEmpty()
+        && QDir::cleanPath(mounted) == QDir::cleanPath(QFileInfo(given).absoluteFilePath());
 }
 
 // Reads a list of mount records; the list may grow between the size query
@@ -93,7 +96,9 @@ CliResult RunMount(const QStringList& args, bool readWrite)
     UnattendedTask& task = CommandLineTask();
     task.args = args;
     PrepareUnattendedTask(task, file, number, args.size() > 3 ? args.at(3) : QString(), false);
-    QString folder = task.ctx.TargetPath;
+    // The mount service runs on after this process; it gets absolute paths.
+    file = QFileInfo(file).absoluteFilePath();
+    QString folder = task.ctx.TargetPath.isEmpty() ? QString() : QFileInfo(task.ctx.TargetPath).absoluteFilePath();
     if (folder.isEmpty()) {
         const QString base = AppSettings().autoMountPath;
         QDir().mkpath(base);

@@ -117,16 +117,18 @@ protected:
     };
 
     // No display: the switches that would show a window run without one.
-    static Run kestrel(const QStringList& args, int timeoutMs = 120000)
+    static Run kestrel(const QStringList& args, const QString& workingDirectory = {})
     {
         QProcess p;
+        if (!workingDirectory.isEmpty())
+            p.setWorkingDirectory(workingDirectory);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(QStringLiteral("DISPLAY"));
         env.remove(QStringLiteral("WAYLAND_DISPLAY"));
         p.setProcessEnvironment(env);
         p.start(program(), args);
         Run r;
-        if (!p.waitForFinished(timeoutMs)) {
+        if (!p.waitForFinished(120000)) {
             p.kill();
             p.waitForFinished();
             r.err = QStringLiteral("timed out");
@@ -443,6 +445,13 @@ TEST_F(CommandLineRun, MountThenUnmountAll)
     expectOk(kestrel({QStringLiteral("/MountRW"), wim + QStringLiteral(",First"), second}));
     ASSERT_TRUE(isMountPoint(second));
     expectFailure(kestrel({QStringLiteral("/UnMount"), second, QStringLiteral("/Update")}), 1); // cannot ask
+
+    // A mount folder given relative to the current folder names the same mount.
+    const Run relative = kestrel({QStringLiteral("/UnMount"), QStringLiteral("mnt1")}, dir);
+    expectOk(relative);
+    EXPECT_FALSE(isMountPoint(first));
+    expectOk(kestrel({QStringLiteral("/Mount"), wim + QStringLiteral(",2"), first}));
+    ASSERT_TRUE(isMountPoint(first));
 
     expectOk(kestrel({QStringLiteral("/UnMount"), QStringLiteral("/all")}));
     EXPECT_FALSE(isMountPoint(first));
