@@ -64,8 +64,9 @@ struct TASKCONTEXT : ConfigurationLists {
     int32_t PercentLength = 0;
 
     // Where updates go: a QObject living on the GUI thread (the page itself,
-    // usually). Null applies them at once on the calling thread, which is
-    // what a run without a display and the tests want.
+    // usually); it and the windows must outlive the run. Null applies them at
+    // once on the calling thread, which is what a run without a display and
+    // the tests want.
     QPointer<QObject> Poster;
 
     // Set by a forced stop: the worker is abandoned, every later callback
@@ -86,9 +87,9 @@ struct TASKCONTEXT : ConfigurationLists {
     void resetProgress();
 };
 
-// The run event "KESTREL": signalled while an operation may run, reset while
-// a stop question is open so that the callbacks halt on it. Created signalled
-// on first use.
+// The run event: signalled while an operation may run, reset while a stop
+// question is open so that the callbacks halt on it. Created signalled on
+// first use. It belongs to this process; one operation runs per process.
 CEVENT& OperationGate();
 
 // The one worker thread of the process.
