@@ -239,6 +239,7 @@ BOOL WIMSplitFile(HANDLE wim, const char16_t* partPath, int64_t* partSize, DWORD
             return FALSE;
         const std::string first = ToUtf8(partPath);
         ProgressBridge bridge(file.get());
+        bridge.setSplitting();
         const int ret = wimlib_split(file->wim, first.c_str(), static_cast<uint64_t>(*partSize), 0);
         return SetErrnoFromWimlib(ret) ? TRUE : FALSE;
     });

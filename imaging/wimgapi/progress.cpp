@@ -82,8 +82,6 @@ bool ProgressBridge::reportPart(const std::string& partPath)
 {
     struct stat st{};
     int64_t size = ::stat(partPath.c_str(), &st) == 0 ? st.st_size : 0;
-    if (static_cast<uint64_t>(size) > m_largestPart)
-        m_largestPart = static_cast<uint64_t>(size);
     const std::u16string text = ToUtf16(partPath);
     const char16_t* textPtr = text.c_str();
     return send(WIM_MSG_SPLIT, reinterpret_cast<WPARAM>(&textPtr), reinterpret_cast<LPARAM>(&size));
@@ -126,7 +124,8 @@ enum wimlib_progress_status ProgressBridge::handle(enum wimlib_progress_msg msg,
             setFileTotal(info->scan.num_nondirs_scanned + info->scan.num_dirs_scanned);
         break;
     case WIMLIB_PROGRESS_MSG_WRITE_STREAMS:
-        ok = reportBytes(info->write_streams.completed_bytes, info->write_streams.total_bytes);
+        ok = m_splitting ? queryAbort()
+                         : reportBytes(info->write_streams.completed_bytes, info->write_streams.total_bytes);
         break;
     case WIMLIB_PROGRESS_MSG_EXTRACT_STREAMS:
         ok = reportBytes(info->extract.completed_bytes, info->extract.total_bytes);

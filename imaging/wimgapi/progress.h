@@ -34,7 +34,9 @@ public:
     void setFileTotal(uint64_t files);
     // Splits: the part just written, its path and size.
     bool reportPart(const std::string& partPath);
-    uint64_t largestPart() const { return m_largestPart; }
+    // A split reports its percent per finished part; the byte counts of the
+    // single parts' writes would make it jump back.
+    void setSplitting() { m_splitting = true; }
 
     static enum wimlib_progress_status onWimlib(enum wimlib_progress_msg msg, union wimlib_progress_info* info,
                                                 void* context);
@@ -49,8 +51,8 @@ private:
     int m_lastPercent = -1;
     uint64_t m_files = 0;
     uint64_t m_scanned = 0;
-    uint64_t m_largestPart = 0;
     bool m_rangeSent = false;
+    bool m_splitting = false;
     std::chrono::steady_clock::time_point m_start;
     std::chrono::steady_clock::time_point m_lastQuery;
 };

@@ -99,28 +99,29 @@ TEST_F(ExportTest, SplitAndReattach)
         int64_t query = 0;
         ASSERT_TRUE(WIMSplitFile(file.get(), nullptr, &query, 0));
         EXPECT_GE(query, 100000);
-        struct Split {
-            static DWORD cb(DWORD msg, WPARAM w, LPARAM l, void* user)
-            {
-                if (msg == WIM_MSG_SPLIT) {
-                    static_cast<std::vector<std::string>*>(user)->push_back(
-                        S(*reinterpret_cast<const char16_t**>(w)));
-                    EXPECT_GT(*reinterpret_cast<int64_t*>(l), 0);
-                }
-                return 0;
-            }
-        };
-        WIMRegisterMessageCallback(file.get(), &Split::cb, &reported);
+        MessageLog log;
+        WIMRegisterMessageCallback(file.get(), &MessageLog::Callback, &log);
         int64_t size = 150 * 1024;
         ASSERT_TRUE(WIMSplitFile(file.get(), U(first).c_str(), &size, 0)) << strerror(errno);
+        // One SPLIT message per part, with its path and size; the percent only rises.
+        for (const auto& [path, partSize] : log.parts) {
+            reported.push_back(path);
+            EXPECT_EQ(partSize, static_cast<int64_t>(fs::file_size(path)));
+        }
+        int last = -1;
+        for (const auto& e : log.entries) {
+            if (e.msg == WIM_MSG_PROGRESS) {
+                EXPECT_GT(static_cast<int>(e.w), last);
+                last = static_cast<int>(e.w);
+            }
+        }
+        EXPECT_EQ(last, 100);
     }
     // Parts are base.swm, base2.swm, base3.swm ...
     ASSERT_GE(reported.size(), 3u);
     EXPECT_EQ(reported[0], first);
     EXPECT_EQ(reported[1], dir + "/parts2.swm");
     EXPECT_EQ(reported[2], dir + "/parts3.swm");
-    for (const std::string& part : reported)
-        EXPECT_TRUE(fs::exists(part)) << part;
 
     Handle file = OpenRead(first);
     WIM_INFO info{};

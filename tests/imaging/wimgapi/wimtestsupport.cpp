@@ -196,6 +196,8 @@ DWORD MessageLog::Callback(DWORD msg, WPARAM w, LPARAM l, void* user)
             path.compare(path.size() - log->excludeSuffix.size(), std::string::npos, log->excludeSuffix) == 0)
             *reinterpret_cast<BOOL*>(l) = FALSE;
     }
+    if (msg == WIM_MSG_SPLIT)
+        log->parts.emplace_back(S(*reinterpret_cast<const char16_t**>(w)), *reinterpret_cast<int64_t*>(l));
     if (log->abortOn == msg && --log->abortAfter < 0)
         return WIM_MSG_ABORT_IMAGE;
     return WIM_MSG_SUCCESS;

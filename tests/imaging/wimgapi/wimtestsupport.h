@@ -67,6 +67,7 @@ struct MessageLog {
     };
     std::vector<Entry> entries;
     std::vector<std::string> processed; // paths of WIM_MSG_PROCESS
+    std::vector<std::pair<std::string, int64_t>> parts; // WIM_MSG_SPLIT
     std::string excludeSuffix;          // PROCESS paths ending so are excluded
     DWORD abortOn = 0;                  // message that answers abort
     int abortAfter = 0;                 // ... after this many of them
