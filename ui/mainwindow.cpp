@@ -66,7 +66,9 @@ MainWindow::MainWindow(const RunMode& mode, const CommandLine& cmd, const ImageN
     connect(m_stayOnTop, &QCheckBox::toggled, this, &MainWindow::setStayOnTop);
     connect(m_tabs, &QTabBar::currentChanged, this, &MainWindow::showPage);
 
-    m_fixedSize = sizeHint().expandedTo(minimumSizeHint());
+    // The pages' area is fixed by the layout unit (a page whose controls need
+    // more raises it); the strip row decides the width when it is wider.
+    m_fixedSize = minimumSizeHint();
     setFixedSize(m_fixedSize);
     centreAt(m_fixedSize);
 

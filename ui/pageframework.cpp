@@ -165,7 +165,7 @@ void KestrelPage::routeDropsToPage()
 QSize KestrelPage::pageSize()
 {
     const int u = LayoutUnit();
-    return QSize(172 * u, 112 * u);
+    return QSize(228 * u, 112 * u);
 }
 
 void KestrelPage::dragEnterEvent(QDragEnterEvent* event)
