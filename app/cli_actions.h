@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 // What one action ended with: an exit code and, for a failure, the line that
@@ -75,6 +76,16 @@ CliResult RunIcon(const QStringList& args);
 CliResult RunWimTemp(const QStringList& args);
 CliResult RunMountPath(const QStringList& args);
 CliResult RunShellIntegration(const QStringList& args, bool registering);
+
+// A worker's result: success, "stopped", or the first failing step it
+// logged (`fallback` when it logged none).
+CliResult WorkerOutcome(const TASKCONTEXT& ctx, bool ok, const QString& fallback);
+
+// A path as the imaging layer takes it (UTF-16, zero-terminated by c_str()).
+std::u16string Units(const QString& text);
+// Creates the temporary folder with its parents when missing and hands it to
+// the open file (WIMSetTemporaryPath).
+bool SetTemporaryFolder(HANDLE wim, const QString& folder);
 
 // Opens a folder with the desktop's handler when a display exists.
 void OpenFolderInShell(const QString& folder);

@@ -24,35 +24,11 @@ namespace {
 constexpr DWORD kApplyFlags = WIM_FLAG_FILEINFO;
 constexpr DWORD kApplyFlagsNoAcl = WIM_FLAG_FILEINFO | WIM_FLAG_NO_FILEACL | WIM_FLAG_NO_DIRACL;
 
-std::u16string units(const QString& text)
-{
-    return text.toStdU16String();
-}
-
 bool apiReady()
 {
     const ImagingApiTable& a = ImagingApi;
     return a.WIMCreateFile && a.WIMCloseHandle && a.WIMLoadImage && a.WIMApplyImage && a.WIMCaptureImage
         && a.WIMSetTemporaryPath && a.WIMRegisterMessageCallback && a.WIMUnregisterMessageCallback;
-}
-
-// The temporary folder is created with its parents, then handed to the file.
-bool prepareTemporaryPath(HANDLE wim, const QString& folder)
-{
-    if (!QFileInfo(folder).isDir())
-        QDir().mkpath(folder);
-    return ImagingApi.WIMSetTemporaryPath(wim, units(folder).c_str()) != FALSE;
-}
-
-// A result that failed says what failed: the first failing step the worker
-// logged, or `fallback`.
-CliResult outcome(const TASKCONTEXT& ctx, bool ok, const QString& fallback)
-{
-    if (ok)
-        return CliResult::ok();
-    if (ctx.Cancel.load())
-        return CliResult::failed(QStringLiteral("the operation was stopped"));
-    return CliResult::failed(ctx.FailureText.isEmpty() ? fallback : ctx.FailureText);
 }
 
 } // namespace
@@ -89,7 +65,7 @@ void ApplyWorker(UnattendedTask& task)
         } else {
             LogResult(ctx, true);
             LogStep(ctx, 13);
-            if (!prepareTemporaryPath(file.get(), ctx.TempPath)) {
+            if (!SetTemporaryFolder(file.get(), ctx.TempPath)) {
                 LogResult(ctx, false, true);
             } else {
                 LogResult(ctx, true);
@@ -101,7 +77,7 @@ void ApplyWorker(UnattendedTask& task)
                     LogStep(ctx, 15);
                     QDir().mkpath(ctx.TargetPath);
                     const DWORD flags = HasOption(task.args, QStringLiteral("/NotAcl")) ? kApplyFlagsNoAcl : kApplyFlags;
-                    applied = ImagingApi.WIMApplyImage(image.get(), units(ctx.TargetPath).c_str(), flags) != FALSE;
+                    applied = ImagingApi.WIMApplyImage(image.get(), Units(ctx.TargetPath).c_str(), flags) != FALSE;
                     LogResult(ctx, applied, true);
                     LogLineBreak(ctx);
                     LogStep(ctx, 16);
@@ -121,7 +97,7 @@ void ApplyWorker(UnattendedTask& task)
         OpenFolderInShell(ctx.TargetPath);
     if (task.withWindow)
         EndTaskRun(ctx);
-    task.result = outcome(ctx, applied, QStringLiteral("the image could not be applied"));
+    task.result = WorkerOutcome(ctx, applied, QStringLiteral("the image could not be applied"));
 }
 
 void CaptureWorker(UnattendedTask& task)
@@ -142,7 +118,7 @@ void CaptureWorker(UnattendedTask& task)
     LogResult(ctx, bool(file), true);
     if (file) {
         LogStep(ctx, 13);
-        if (!prepareTemporaryPath(file.get(), ctx.TempPath)) {
+        if (!SetTemporaryFolder(file.get(), ctx.TempPath)) {
             LogResult(ctx, false, true);
         } else {
             LogResult(ctx, true);
@@ -153,7 +129,7 @@ void CaptureWorker(UnattendedTask& task)
             } else {
                 LogResult(ctx, true);
                 LogStep(ctx, task.append ? 81 : 82);
-                WimHandle image(ImagingApi.WIMCaptureImage(file.get(), units(source).c_str(), 0));
+                WimHandle image(ImagingApi.WIMCaptureImage(file.get(), Units(source).c_str(), 0));
                 LogResult(ctx, bool(image), true);
                 if (image) {
                     if (!task.imageName.isEmpty()) {
@@ -184,7 +160,7 @@ void CaptureWorker(UnattendedTask& task)
     LogResult(ctx, captured, ctx.Cancel.load() == 0);
     if (task.withWindow)
         EndTaskRun(ctx);
-    task.result = outcome(ctx, captured, QStringLiteral("the folder could not be captured"));
+    task.result = WorkerOutcome(ctx, captured, QStringLiteral("the folder could not be captured"));
 }
 
 CliResult RunApply(const QStringList& args, int switchIndex)

@@ -15,18 +15,6 @@
 
 namespace {
 
-std::u16string units(const QString& text)
-{
-    return text.toStdU16String();
-}
-
-bool setTemporaryPath(HANDLE wim, const QString& folder)
-{
-    if (!QFileInfo(folder).isDir())
-        QDir().mkpath(folder);
-    return ImagingApi.WIMSetTemporaryPath(wim, units(folder).c_str()) != FALSE;
-}
-
 // Opens the first part of the source and attaches the other parts of a set.
 WimHandle openSource(UnattendedTask& task)
 {
@@ -112,7 +100,7 @@ void ExportWorker(UnattendedTask& task)
         LogResult(ctx, bool(target), true);
         if (target) {
             LogStep(ctx, 13);
-            const bool temp = setTemporaryPath(source.get(), ctx.TempPath) && setTemporaryPath(target.get(), ctx.TempPath);
+            const bool temp = SetTemporaryFolder(source.get(), ctx.TempPath) && SetTemporaryFolder(target.get(), ctx.TempPath);
             LogResult(ctx, temp, true);
             bool registered = true;
             if (temp && task.withWindow) {
@@ -140,12 +128,7 @@ void ExportWorker(UnattendedTask& task)
     LogLineBreak(ctx);
     LogStep(ctx, 108);
     LogResult(ctx, exported, ctx.Cancel.load() == 0);
-    if (exported)
-        task.result = CliResult::ok();
-    else if (ctx.Cancel.load())
-        task.result = CliResult::failed(QStringLiteral("the operation was stopped"));
-    else
-        task.result = CliResult::failed(ctx.FailureText.isEmpty() ? QStringLiteral("the export failed") : ctx.FailureText);
+    task.result = WorkerOutcome(ctx, exported, QStringLiteral("the export failed"));
 }
 
 CliResult RunExport(const QStringList& args)
@@ -208,7 +191,7 @@ CliResult RunSplit(const QStringList& args)
     if (!wim)
         return CliResult::failed(ctx.FailureText);
     LogStep(ctx, 13);
-    if (!setTemporaryPath(wim.get(), ctx.TempPath)) {
+    if (!SetTemporaryFolder(wim.get(), ctx.TempPath)) {
         LogResult(ctx, false, true);
         return CliResult::failed(ctx.FailureText);
     }
@@ -216,7 +199,7 @@ CliResult RunSplit(const QStringList& args)
     LogStep(ctx, 104);
     // The part size in bytes needs 64 bits: 4096 MB and more overflow 32.
     int64_t partSize = int64_t(megabytes > uint64_t(INT64_MAX) / 1048576 ? INT64_MAX / 1048576 : megabytes) * 1048576;
-    const bool split = ImagingApi.WIMSplitFile(wim.get(), units(target).c_str(), &partSize, 0) != FALSE;
+    const bool split = ImagingApi.WIMSplitFile(wim.get(), Units(target).c_str(), &partSize, 0) != FALSE;
     LogResult(ctx, split, true);
     const bool closed = wim.close();
     if (!split || !closed)

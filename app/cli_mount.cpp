@@ -17,11 +17,6 @@
 
 namespace {
 
-std::u16string units(const QString& text)
-{
-    return text.toStdU16String();
-}
-
 QString lastError(const QString& what)
 {
     const int error = errno;
@@ -105,11 +100,11 @@ CliResult RunMount(const QStringList& args, bool readWrite)
         if (!CreateUniqueMountDirectory(base, folder))
             return CliResult::failed(QStringLiteral("no mount folder can be made in ") + base);
     }
-    const std::u16string temp = units(task.ctx.TempPath);
+    const std::u16string temp = Units(task.ctx.TempPath);
     if (readWrite && !QFileInfo(task.ctx.TempPath).isDir())
         QDir().mkpath(task.ctx.TempPath);
     errno = 0;
-    if (!ImagingApi.WIMMountImage(units(folder).c_str(), units(file).c_str(), number, readWrite ? temp.c_str() : nullptr))
+    if (!ImagingApi.WIMMountImage(Units(folder).c_str(), Units(file).c_str(), number, readWrite ? temp.c_str() : nullptr))
         return CliResult::failed(lastError(QStringLiteral("the image could not be mounted at ") + folder));
     OpenFolderInShell(folder);
     return CliResult::ok();
@@ -133,7 +128,7 @@ CliResult RunRemount(const QStringList& args)
         if (!(r.MountFlags & WIM_MOUNT_FLAG_REMOUNTABLE) || (!folder.isEmpty() && !sameFolder(mountPath, folder)))
             continue;
         QDir().mkpath(mountPath);
-        if (!ImagingApi.WIMRemountImage(units(mountPath).c_str(), 0))
+        if (!ImagingApi.WIMRemountImage(Units(mountPath).c_str(), 0))
             ++failures;
     }
     if (failures)

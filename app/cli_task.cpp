@@ -10,6 +10,7 @@
 #include "imaging/configlists.h"
 #include "imaging/progress.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -100,4 +101,25 @@ void OpenFolderInShell(const QString& folder)
     const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
     if (!opener.isEmpty())
         QProcess::startDetached(opener, {folder});
+}
+
+std::u16string Units(const QString& text)
+{
+    return text.toStdU16String();
+}
+
+bool SetTemporaryFolder(HANDLE wim, const QString& folder)
+{
+    if (!QFileInfo(folder).isDir())
+        QDir().mkpath(folder);
+    return ImagingApi.WIMSetTemporaryPath && ImagingApi.WIMSetTemporaryPath(wim, Units(folder).c_str()) != FALSE;
+}
+
+CliResult WorkerOutcome(const TASKCONTEXT& ctx, bool ok, const QString& fallback)
+{
+    if (ok)
+        return CliResult::ok();
+    if (ctx.Cancel.load())
+        return CliResult::failed(QStringLiteral("the operation was stopped"));
+    return CliResult::failed(ctx.FailureText.isEmpty() ? fallback : ctx.FailureText);
 }
