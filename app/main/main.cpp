@@ -9,6 +9,7 @@
 #include "app/settings.h"
 #include "imaging/binding.h"
 #include "imaging/resourcepacker.h"
+#include "pages/registerpages.h"
 #include "ui/mainwindow.h"
 #include "ui/unattendeddialog.h"
 
@@ -69,6 +70,7 @@ int main(int argc, char** argv)
         mode = {kModeMainWindowWithFile, kSubCodeFilePage};
         [[fallthrough]];
     default:
+        RegisterKestrelPages();
         RegisterWidgetTaskDialogs();
         rc = RunMainWindow(argc, argv, mode);
         break;

@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "wimfixture.h"
 
+#include "app/language.h"
+#include "app/settings.h"
+#include "imaging/binding.h"
 #include "imaging/imagingapi.h"
+#include "ui/drawing.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -9,7 +13,13 @@
 #include <QProcess>
 #include <QRandomGenerator>
 
-#include <dlfcn.h>
+#include <QCoreApplication>
+#include <QStandardPaths>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 #include <wimlib.h>
 
 namespace {
@@ -34,44 +44,22 @@ struct WimGuard {
 
 bool BindTestImagingLayer(QString* why)
 {
-    if (ImagingApi.WIMCreateFile)
-        return true;
-    void* lib = dlopen(KESTREL_OUT_DIR "/libwimgapi.so", RTLD_NOW | RTLD_GLOBAL);
-    if (!lib) {
+    // The program's own binding, pointed at the layer in the build folder
+    // and without carried modules, so that the tests run the real layer.
+    static ImagingBinding* binding = [] {
+        BindingSources sources;
+        sources.programCandidate = QStringLiteral(KESTREL_OUT_DIR "/libwimgapi.so");
+        sources.carried = [](CarriedResource) { return QByteArray(); };
+        return BindImagingFrom(sources).release(); // kept for the whole run
+    }();
+    if (!binding || !binding->hasDiskLibrary() || !binding->imaging.WIMCreateFile) {
         if (why)
-            *why = QString::fromLocal8Bit(dlerror());
+            *why = QStringLiteral(KESTREL_OUT_DIR "/libwimgapi.so could not be bound");
         return false;
     }
-#define KESTREL_BIND(name) ImagingApi.name = reinterpret_cast<decltype(ImagingApi.name)>(dlsym(lib, #name))
-    KESTREL_BIND(WIMMountImage);
-    KESTREL_BIND(WIMUnmountImage);
-    KESTREL_BIND(WIMRemountImage);
-    KESTREL_BIND(WIMGetMountedImages);
-    KESTREL_BIND(WIMDeleteImageMounts);
-    KESTREL_BIND(WIMGetMountedImageInfo);
-    KESTREL_BIND(WIMLoadImage);
-    KESTREL_BIND(WIMSplitFile);
-    KESTREL_BIND(WIMCreateFile);
-    KESTREL_BIND(WIMApplyImage);
-    KESTREL_BIND(WIMCloseHandle);
-    KESTREL_BIND(WIMExportImage);
-    KESTREL_BIND(WIMDeleteImage);
-    KESTREL_BIND(WIMSetBootImage);
-    KESTREL_BIND(WIMCaptureImage);
-    KESTREL_BIND(WIMGetImageCount);
-    KESTREL_BIND(WIMGetAttributes);
-    KESTREL_BIND(WIMSetTemporaryPath);
-    KESTREL_BIND(WIMSetReferenceFile);
-    KESTREL_BIND(WIMSetImageInformation);
-    KESTREL_BIND(WIMGetImageInformation);
-    KESTREL_BIND(WIMRegisterMessageCallback);
-    KESTREL_BIND(WIMUnregisterMessageCallback);
-    KESTREL_BIND(WIMFindFirstImageFile);
-    KESTREL_BIND(WIMFindNextImageFile);
-#undef KESTREL_BIND
-    if (!ImagingApi.WIMCreateFile && why)
-        *why = QStringLiteral("libwimgapi.so exports no WIMCreateFile");
-    return ImagingApi.WIMCreateFile != nullptr;
+    ImagingApi = binding->imaging;
+    WimlibApi = binding->wimlib;
+    return true;
 }
 
 void MakeSourceTree(const QString& folder, int randomFiles, int randomBytes)
@@ -147,4 +135,51 @@ int RunTool(const QString& program, const QStringList& args, int timeoutMs, QStr
     if (output)
         *output = QString::fromLocal8Bit(p.readAll());
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+const QString& PageTestSetupProblem()
+{
+    static const QString problem = [] {
+        LoadSettings(QCoreApplication::applicationDirPath());
+        LoadLanguageFromFile(QStringLiteral(KESTREL_SOURCE_DIR "/resources/lang/Default.INI"));
+        InitDrawingResources();
+        QString why;
+        if (!BindTestImagingLayer(&why))
+            return QStringLiteral("imaging layer not bound: ") + why;
+        return QString();
+    }();
+    return problem;
+}
+
+bool FuseUsable(QString* why)
+{
+    const int fd = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        *why = QStringLiteral("/dev/fuse cannot be opened: ") + QString::fromLocal8Bit(strerror(errno));
+        return false;
+    }
+    ::close(fd);
+    if (QStandardPaths::findExecutable(QStringLiteral("fusermount")).isEmpty()) {
+        *why = QStringLiteral("fusermount is not installed");
+        return false;
+    }
+    if (!QFile::exists(QStringLiteral(KESTREL_OUT_DIR "/kestrel-wimserv"))) {
+        *why = QStringLiteral("the mount service kestrel-wimserv is not built");
+        return false;
+    }
+    return true;
+}
+
+bool IsMountPoint(const QString& folder)
+{
+    QFile f(QStringLiteral("/proc/self/mountinfo"));
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QString clean = QDir::cleanPath(folder);
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() > 4 && QString::fromLocal8Bit(fields.at(4)) == clean)
+            return true;
+    }
+    return false;
 }

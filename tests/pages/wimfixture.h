@@ -6,6 +6,11 @@
 #include <QString>
 #include <QStringList>
 
+// Settings, the default language file, the drawing resources and the
+// imaging layer, once per test binary. Empty when all is there, else why the
+// imaging layer is missing (tests that need it skip with this reason).
+const QString& PageTestSetupProblem();
+
 // Fills ImagingApi from the imaging layer built beside the program; false
 // (with the reason in `why`) when it is not there.
 bool BindTestImagingLayer(QString* why);
@@ -27,3 +32,9 @@ QStringList ListTree(const QString& folder);
 
 // Runs a program to the end (at most `timeoutMs`); its exit code, or -1.
 int RunTool(const QString& program, const QStringList& args, int timeoutMs = 60000, QString* output = nullptr);
+
+// Whether real FUSE mounts can be made here; `why` says why not.
+bool FuseUsable(QString* why);
+
+// True while `folder` is a mount point of this machine.
+bool IsMountPoint(const QString& folder);

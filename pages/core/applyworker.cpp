@@ -1,0 +1,209 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "pages/core/applyworker.h"
+
+#include "app/settings.h"
+#include "common/textutil.h"
+#include "imaging/callbacks.h"
+#include "imaging/configlists.h"
+#include "imaging/progress.h"
+#include "imaging/taskrun.h"
+#include "metadata/splitparts.h"
+#include "metadata/wimhandle.h"
+#include "pages/core/mountlogic.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMetaObject>
+
+#include <cerrno>
+
+namespace {
+
+// Step texts of the log (language string numbers).
+enum : int {
+    kStepApplyTask = 10,
+    kStepOpenFile = 11,
+    kStepRegisterCallback = 12,
+    kStepTempFolder = 13,
+    kStepLoadImage = 14,
+    kStepApply = 15,
+    kStepCloseImage = 16,
+    kStepUnregisterCallback = 17,
+    kStepCloseFile = 18,
+    kStepOverall = 19,
+};
+
+const char16_t* Utf16(const QString& s)
+{
+    return reinterpret_cast<const char16_t*>(s.utf16());
+}
+
+// Page events travel through the same poster as the step log, so the page
+// sees them in the order the worker made them.
+void PostEvent(ApplyTask& task, std::function<void()> event)
+{
+    if (!event || task.Abandoned.load())
+        return;
+    QObject* poster = task.Poster.data();
+    if (!poster) {
+        event();
+        return;
+    }
+    const uint64_t runId = task.RunId.load();
+    ApplyTask* t = &task;
+    QMetaObject::invokeMethod(
+        poster,
+        [t, runId, event = std::move(event)] {
+            if (t->RunId.load() == runId)
+                event();
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace
+
+DWORD ApplyFlags(bool clearSecurity)
+{
+    return clearSecurity ? (WIM_FLAG_FILEINFO | WIM_FLAG_NO_FILEACL | WIM_FLAG_NO_DIRACL) : WIM_FLAG_FILEINFO;
+}
+
+BOOL PrepareTemporaryPath(HANDLE wim, const QString& folder)
+{
+    if (!ImagingApi.WIMSetTemporaryPath) {
+        errno = ENOSYS;
+        return FALSE;
+    }
+    // A level that cannot be made is left to WIMSetTemporaryPath to report.
+    if (!folder.isEmpty() && !QFileInfo(folder).isDir())
+        QDir().mkpath(folder);
+    return ImagingApi.WIMSetTemporaryPath(wim, Utf16(folder));
+}
+
+ApplyStart StartApply(ApplyTask& task, const ApplyRequest& request, const std::function<bool()>& askOverwrite,
+                      const std::function<void()>& prepareInfoBox)
+{
+    const QString target = CutToUnits(request.targetFolder, kPathUnits);
+    if (!IsExistingFolder(target) || !PrepareTaskStart())
+        return ApplyStart::NotStarted;
+    if (prepareInfoBox)
+        prepareInfoBox();
+    if (DirectoryHasEntries(target) && !(askOverwrite && askOverwrite()))
+        return ApplyStart::Declined;
+
+    task.ImagePath = CutToUnits(request.imageFile, kPathUnits);
+    task.TargetPath = target;
+    task.TempPath = CutToUnits(AppSettings().wimTempPath, kPathUnits);
+    task.ImageIndex = request.imageIndex;
+    task.FileCopy = request.fileInfo;
+    task.FileInfo = &task.FileCopy;
+    task.PartNumber = request.fileInfo.PartNumber;
+    task.ClearSecurity = request.clearSecurity;
+    task.OpenWhenDone = request.openWhenDone;
+    task.Succeeded = false;
+    FillConfigurationLists(request.noConfiguration, task);
+    ApplyTask* t = &task;
+    const bool started = StartTaskWorker(task, [t] { ApplyWorker(*t); }, [t] {
+        if (t->Events.finished)
+            t->Events.finished(t->Succeeded);
+    });
+    return started ? ApplyStart::Started : ApplyStart::NotStarted;
+}
+
+void ApplyWorker(ApplyTask& task)
+{
+    LogStep(task, kStepApplyTask);
+    LogLineBreak(task);
+    LogLineBreak(task);
+    LogStep(task, kStepOpenFile);
+
+    BeginTaskRun(task);
+
+    const uint16_t totalParts = task.FileInfo ? task.FileInfo->TotalParts : 1;
+    // A derived name that is not part 1 of its set must not be applied: the
+    // open step fails instead.
+    bool firstPartOk = true;
+    if (totalParts > 1)
+        firstPartOk = FirstSplitPartName(task.ImagePath, task.PartNumber);
+
+    bool applied = false;
+    WimHandle file;
+    if (firstPartOk)
+        file.reset(OpenImageFileRead(task.ImagePath));
+    else
+        errno = ENOENT;
+
+    if (file && totalParts >= 2)
+        errno = ENOENT; // a missing second part is found without a call that sets it
+    if (!file) {
+        LogResult(task, false, true);
+    } else if (const BOOL referenced = totalParts < 2 ? TRUE : ReferenceSplitParts(file.get(), task.ImagePath, totalParts);
+               !referenced) {
+        LogResult(task, false, true);
+        // The opened first part is closed by its guard; the log goes on with
+        // the overall line, as for a file that did not open.
+    } else {
+        LogResult(task, true);
+        LogStep(task, kStepRegisterCallback);
+        task.Cancel = 0;
+        task.resetProgress();
+        // Trailing separators of the typed target are not part of the root:
+        // patterns such as "\pagefile.sys" must still meet their separator.
+        task.RootLength = static_cast<uint32_t>(RootLength(task.TargetPath));
+        const bool registered = ImagingApi.WIMRegisterMessageCallback &&
+                                ImagingApi.WIMRegisterMessageCallback(file.get(), ApplyProgressCallback, &task) !=
+                                    INVALID_CALLBACK_VALUE;
+        if (!registered) {
+            LogResult(task, false, true);
+        } else {
+            LogResult(task, true);
+            LogStep(task, kStepTempFolder);
+            WimHandle image;
+            if (!PrepareTemporaryPath(file.get(), task.TempPath)) {
+                LogResult(task, false, true);
+            } else {
+                LogResult(task, true);
+                LogStep(task, kStepLoadImage);
+                image.reset(ImagingApi.WIMLoadImage ? ImagingApi.WIMLoadImage(file.get(), task.ImageIndex) : nullptr);
+                if (!image)
+                    LogResult(task, false, true);
+            }
+            if (image) {
+                LogResult(task, true);
+                PostEvent(task, task.Events.applyCallStarted);
+                const DWORD flags = ApplyFlags(task.ClearSecurity);
+                LogLineBreak(task);
+                LogStep(task, kStepApply);
+                applied = ImagingApi.WIMApplyImage &&
+                          ImagingApi.WIMApplyImage(image.get(), Utf16(task.TargetPath), flags);
+                const int applyErrno = errno;
+                LogResult(task, applied, true, applyErrno);
+                LogLineBreak(task);
+                PostEvent(task, task.Events.applyCallEnded);
+                LogStep(task, kStepCloseImage);
+                LogResult(task, image.close(), true);
+                PostEvent(task, task.Events.stopButtonDone);
+                errno = applyErrno;
+            }
+            const int lastErrno = errno;
+            LogStep(task, kStepUnregisterCallback);
+            LogResult(task, ImagingApi.WIMUnregisterMessageCallback &&
+                                ImagingApi.WIMUnregisterMessageCallback(file.get(), ApplyProgressCallback),
+                      true);
+            errno = lastErrno;
+        }
+        const int lastErrno = errno;
+        LogStep(task, kStepCloseFile);
+        LogResult(task, file.close(), true);
+        errno = lastErrno;
+    }
+
+    LogLineBreak(task);
+    LogStep(task, kStepOverall);
+    const bool cancelled = task.Cancel.load() != 0;
+    LogResult(task, applied, !cancelled);
+    task.Succeeded = applied;
+    EndTaskRun(task);
+
+    if (applied && task.OpenWhenDone && task.Events.openFolder)
+        PostEvent(task, [open = task.Events.openFolder, folder = task.TargetPath] { open(folder); });
+}

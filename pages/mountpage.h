@@ -1,0 +1,153 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The first page of the main window: mounting images of a file into empty
+// folders, the list of every image mounted on the machine, unmounting with
+// or without committing, and applying an image into a folder.
+#pragma once
+
+#include "imaging/taskwindow.h"
+#include "metadata/imagefileinfo.h"
+#include "pages/core/applyworker.h"
+#include "pages/core/mountlist.h"
+#include "ui/pageframework.h"
+
+#include <QSpinBox>
+#include <vector>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// The image number box: its arrows run over 0 .. count + 1 and the page
+// wraps both ends around; an empty text stands for 0.
+class ImageNumberSpin : public QSpinBox {
+    Q_OBJECT
+public:
+    using QSpinBox::QSpinBox;
+    QValidator::State validate(QString& text, int& pos) const override;
+    int valueFromText(const QString& text) const override;
+    void fixup(QString& text) const override;
+    // Shows the number even when the value stays the same (an emptied box
+    // that already stood at the last image).
+    void showNumber(int n);
+};
+
+class MountPage : public KestrelPage {
+    Q_OBJECT
+public:
+    // Columns of the mounted-images list. The lock mark is a column of
+    // check boxes of its own, so that every row, not only the first five
+    // visible ones, shows and flips its mark.
+    enum Column : int { kColLock = 0, kColImageFile, kColMountPath, kColIndex, kColReadWrite, kColumnCount };
+
+    explicit MountPage(QWidget* parent = nullptr);
+    ~MountPage() override;
+
+    void retext() override;
+    void setImageFile(const QString& path) override;
+    void setDirectory(const QString& path) override;
+    void pageShown() override;
+
+    // The actions behind the buttons, the list and its header.
+    void mountImage();
+    void unmountFromButton();
+    void refreshList();
+    void unmountAllUnlocked();
+    void applyImage();
+    void stopApply();
+    void rowDoubleClicked(QTreeWidgetItem* item, int column);
+
+    // Row of a mount folder, or null.
+    QTreeWidgetItem* findRow(const QString& folder) const;
+    bool isRowLocked(const QTreeWidgetItem* item) const;
+
+    bool isApplying() const;
+    const WIMFILEINFO& fileInfo() const { return m_fileInfo; }
+
+protected:
+    void dropFile(const QString& path, const QPoint& pos) override;
+
+private:
+    void buildControls();
+    void connectControls();
+    void updateButtons();
+    void imageFileChanged();
+    void imageNumberChanged();
+    void showDetails(uint32_t index);
+    void releaseImageInfo();
+
+    // The information box: the help text makes way for the log the first
+    // time an action writes; `clearIfAsked` also empties it when
+    // "任务前清空信息" is checked.
+    void showInfoBox(bool clearIfAsked);
+    void clearInfoBox();
+    void appendInfo(const QString& text);
+
+    void takeSnapshot();
+    void addRow(const MountEntry& entry);
+    void removeRow(const QString& folder);
+    bool unmountFolder(const QString& folder, bool fromButton);
+    uint32_t imageNumber() const;
+    void openFolder(const QString& folder);
+
+    void setApplyRunning(bool running);
+    void setProgressVisible(bool visible);
+    void setupTask();
+
+    // Controls.
+    QGroupBox* m_fileGroup = nullptr;
+    QGroupBox* m_folderGroup = nullptr;
+    QGroupBox* m_listGroup = nullptr;
+    QGroupBox* m_options1Group = nullptr;
+    QGroupBox* m_options2Group = nullptr;
+    QGroupBox* m_infoGroup = nullptr;
+    QLineEdit* m_fileEdit = nullptr;
+    QLineEdit* m_folderEdit = nullptr;
+    QPushButton* m_fileBrowse = nullptr;
+    QPushButton* m_folderBrowse = nullptr;
+    QLabel* m_indexLabel = nullptr;
+    ImageNumberSpin* m_indexSpin = nullptr;
+    QPushButton* m_mountButton = nullptr;
+    QPushButton* m_unmountButton = nullptr;
+    QPushButton* m_refreshButton = nullptr;
+    QPushButton* m_applyButton = nullptr;
+    QPushButton* m_configButton = nullptr;
+    QPushButton* m_stopButton = nullptr;
+    QTreeWidget* m_list = nullptr;
+    QCheckBox* m_cleanInvalid = nullptr;  // 66
+    QCheckBox* m_dblOpenDir = nullptr;    // 67
+    QCheckBox* m_dblUnmount = nullptr;    // 68
+    QCheckBox* m_dblHeaderAll = nullptr;  // 69
+    QCheckBox* m_clearSecurity = nullptr; // 70
+    QCheckBox* m_clearHint = nullptr;     // 71
+    QCheckBox* m_readWrite = nullptr;     // 72
+    QCheckBox* m_openWhenDone = nullptr;  // 73
+    QCheckBox* m_noConfig = nullptr;      // 74
+    QLabel* m_componentLine = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QLabel* m_elapsed = nullptr;
+    QLabel* m_remaining = nullptr;
+    QLabel* m_count = nullptr;
+
+    // The file in the file box.
+    WIMFILEINFO m_fileInfo;
+    std::vector<WIMIMAGEINFO> m_images;
+    bool m_imageInfoLoaded = false;
+    bool m_numberGuard = false;
+
+    std::vector<MountEntry> m_snapshot;
+    bool m_infoShown = false;
+    bool m_applyRunning = false; // from a started apply until its end reached the page
+
+    // The apply operation and the windows its worker posts to.
+    ApplyTask m_task;
+    FunctionTaskWindow m_infoWindow;
+    FunctionTaskWindow m_elapsedWindow;
+    FunctionTaskWindow m_remainingWindow;
+    FunctionTaskWindow m_countWindow;
+    FunctionTaskWindow m_progressWindow;
+};

@@ -1,0 +1,122 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Applying an image from the mount and apply page: the question before it,
+// the page's side of the worker's events, the progress display and the stop
+// button.
+#include "pages/mountpage.h"
+
+#include "app/language.h"
+#include "imaging/taskrun.h"
+#include "ui/sharedcontrols.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace {
+
+QString L(int n)
+{
+    return GetLanguageString(n);
+}
+
+} // namespace
+
+void MountPage::setupTask()
+{
+    m_task.Poster = this;
+    m_infoWindow.onAppendText = [this](const QString& text) { appendInfo(text); };
+    m_elapsedWindow.onSetText = [this](const QString& text) { m_elapsed->setText(text); };
+    m_remainingWindow.onSetText = [this](const QString& text) { m_remaining->setText(text); };
+    m_countWindow.onSetText = [this](const QString& text) { m_count->setText(text); };
+    m_progressWindow.onSetPercent = [this](int percent, const QString& text) {
+        m_progress->setValue(percent);
+        m_progress->setFormat(text);
+    };
+    m_task.InfoBox = &m_infoWindow;
+    m_task.ElapsedLabel = &m_elapsedWindow;
+    m_task.RemainingLabel = &m_remainingWindow;
+    m_task.CountLabel = &m_countWindow;
+    m_task.ProgressBar = &m_progressWindow;
+
+    ApplyPageEvents& ev = m_task.Events;
+    ev.applyCallStarted = [this] {
+        m_progress->setValue(0);
+        m_progress->setFormat(QStringLiteral("0%"));
+        setProgressVisible(true);
+        lockPage();
+        setApplyRunning(true);
+    };
+    ev.applyCallEnded = [this] { unlockPage(); };
+    ev.stopButtonDone = [this] { setApplyRunning(false); };
+    ev.openFolder = [this](const QString& folder) { openFolder(folder); };
+    ev.finished = [this](bool) {
+        m_applyRunning = false;
+        unlockPage();
+        setApplyRunning(false);
+        m_listGroup->show();
+        updateButtons();
+    };
+}
+
+bool MountPage::isApplying() const
+{
+    return m_applyRunning;
+}
+
+void MountPage::setApplyRunning(bool running)
+{
+    // The stop button keeps its enabled state, so that the page lock (taken
+    // before it shows) gives it back as it was.
+    m_stopButton->setVisible(running);
+    m_stopButton->setEnabled(true);
+    m_applyButton->setVisible(!running);
+}
+
+void MountPage::setProgressVisible(bool visible)
+{
+    m_progress->setVisible(visible);
+    m_elapsed->setVisible(visible);
+    m_remaining->setVisible(visible);
+    m_count->setVisible(visible);
+}
+
+void MountPage::applyImage()
+{
+    ApplyRequest request;
+    request.imageFile = m_fileEdit->text();
+    request.targetFolder = m_folderEdit->text();
+    request.imageIndex = uint32_t(m_indexSpin->value());
+    request.fileInfo = m_fileInfo;
+    request.noConfiguration = m_noConfig->isChecked();
+    request.clearSecurity = m_clearSecurity->isChecked();
+    request.openWhenDone = m_openWhenDone->isChecked();
+
+    const QString question = L(39) + u'\n' + L(40) + u'\n' + L(41) + u'\n' + u'\n' + L(42);
+    auto ask = [this, &question] {
+        return QMessageBox::question(this, L(43), question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+               QMessageBox::Yes;
+    };
+    auto prepare = [this] {
+        // The log gets the list's room while the apply runs.
+        m_listGroup->hide();
+        showInfoBox(true);
+    };
+    if (StartApply(m_task, request, ask, prepare) == ApplyStart::Started)
+        m_applyRunning = true;
+    else
+        m_listGroup->show();
+}
+
+void MountPage::stopApply()
+{
+    const StopChoice choice = StopOperation(m_task, [this] {
+        return AskStop(this, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes ? StopChoice::Stop
+                                                                                       : StopChoice::Continue;
+    });
+    if (choice == StopChoice::Stop)
+        setApplyRunning(false);
+}
