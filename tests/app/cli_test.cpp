@@ -445,6 +445,15 @@ TEST_F(CommandLineRun, MountThenUnmountAll)
     expectOk(kestrel({QStringLiteral("/MountRW"), wim + QStringLiteral(",First"), second}));
     ASSERT_TRUE(isMountPoint(second));
     expectFailure(kestrel({QStringLiteral("/UnMount"), second, QStringLiteral("/Update")}), 1); // cannot ask
+    ASSERT_TRUE(isMountPoint(second)) << "a mount whose commit could not be asked was unmounted";
+    write(second + QStringLiteral("/added.txt"), "kept\n");
+    expectOk(kestrel({QStringLiteral("/UnMount"), second, QStringLiteral("/Commit")}));
+    EXPECT_FALSE(isMountPoint(second));
+    EXPECT_TRUE(imagex({QStringLiteral("dir"), wim, QStringLiteral("1")}).contains(QStringLiteral("/added.txt")))
+        << "the committed change is not in the image";
+    expectOk(kestrel({QStringLiteral("/MountRW"), wim + QStringLiteral(",1"), second}));
+    ASSERT_TRUE(isMountPoint(second));
+    QFile::remove(second + QStringLiteral("/added.txt"));
 
     // A mount folder given relative to the current folder names the same mount.
     const Run relative = kestrel({QStringLiteral("/UnMount"), QStringLiteral("mnt1")}, dir);
@@ -456,6 +465,9 @@ TEST_F(CommandLineRun, MountThenUnmountAll)
     expectOk(kestrel({QStringLiteral("/UnMount"), QStringLiteral("/all")}));
     EXPECT_FALSE(isMountPoint(first));
     EXPECT_FALSE(isMountPoint(second));
+    // "/All" removes the mounts without committing.
+    EXPECT_TRUE(imagex({QStringLiteral("dir"), wim, QStringLiteral("1")}).contains(QStringLiteral("/added.txt")));
+    expectOk(kestrel({QStringLiteral("/CleanUp")}));
     EXPECT_TRUE(imagex({QStringLiteral("verify"), wim}).contains(QStringLiteral("verified"), Qt::CaseInsensitive));
 }
 
