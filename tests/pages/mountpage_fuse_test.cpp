@@ -199,4 +199,38 @@ TEST_F(MountPageFuseTest, HeaderDoubleClickUnmountsUnlockedRowsWithoutCommit)
     EXPECT_EQ(a.readAll(), QByteArray("alpha\n"));
 }
 
+TEST_F(MountPageFuseTest, RowDoubleClickDiscardsAReadWriteMountWithoutAsking)
+{
+    field("imageFile")->setText(m_wim);
+    field("targetFolder")->setText(m_mount);
+    box("readWrite")->setChecked(true);
+    QTest::mouseClick(button("mount"), Qt::LeftButton);
+    ASSERT_TRUE(IsMountPoint(m_mount)) << info().toStdString();
+    {
+        QFile f(m_mount + QStringLiteral("/a.txt"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("discarded\n");
+    }
+    QTreeWidgetItem* row = m_page->findRow(m_mount);
+    ASSERT_TRUE(row);
+    const QPoint at(list()->header()->sectionViewportPosition(MountPage::kColImageFile) + 4,
+                    list()->visualItemRect(row).center().y());
+    BoxAnswerer none({QMessageBox::Cancel});
+    ASSERT_FALSE(list()->visualItemRect(row).isEmpty());
+    // A double-click as the window system delivers it: press, release, then
+    // the double-click on the item just pressed.
+    QTest::mouseClick(list()->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseDClick(list()->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(none.count(), 0) << "a double-click never asks";
+    EXPECT_FALSE(IsMountPoint(m_mount));
+    EXPECT_FALSE(m_page->findRow(m_mount));
+
+    const QString check = m_dir + QStringLiteral("/check");
+    ASSERT_EQ(RunTool(QStringLiteral("wimlib-imagex"), {QStringLiteral("apply"), m_wim, QStringLiteral("1"), check}), 0);
+    QFile a(check + QStringLiteral("/a.txt"));
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly));
+    EXPECT_EQ(a.readAll(), QByteArray("alpha\n"));
+}
+
 } // namespace
