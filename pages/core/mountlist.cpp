@@ -11,19 +11,18 @@ namespace {
 // mounts meanwhile), so a failed read is retried with the new size.
 constexpr int kListAttempts = 4;
 
-template <typename Record>
-std::vector<Record> ReadRecords(auto&& query)
+std::vector<WIM_MOUNT_LIST> ReadMountList()
 {
     for (int attempt = 0; attempt < kListAttempts; ++attempt) {
         DWORD bytes = 0;
-        query(nullptr, &bytes);
-        const size_t count = bytes / sizeof(Record);
+        ImagingApi.WIMGetMountedImages(nullptr, &bytes);
+        const size_t count = bytes / sizeof(WIM_MOUNT_LIST);
         if (count == 0)
             return {};
-        std::vector<Record> records(count);
-        DWORD size = static_cast<DWORD>(count * sizeof(Record));
-        if (query(records.data(), &size)) {
-            records.resize(std::min<size_t>(count, size / sizeof(Record)));
+        std::vector<WIM_MOUNT_LIST> records(count);
+        DWORD size = static_cast<DWORD>(count * sizeof(WIM_MOUNT_LIST));
+        if (ImagingApi.WIMGetMountedImages(records.data(), &size)) {
+            records.resize(std::min<size_t>(count, size / sizeof(WIM_MOUNT_LIST)));
             return records;
         }
     }
@@ -44,8 +43,7 @@ std::vector<MountEntry> GetMountedImages()
     std::vector<MountEntry> result;
     if (!ImagingApi.WIMGetMountedImages)
         return result;
-    const auto records = ReadRecords<WIM_MOUNT_LIST>(
-        [](void* buffer, DWORD* bytes) { return ImagingApi.WIMGetMountedImages(buffer, bytes) != FALSE; });
+    const std::vector<WIM_MOUNT_LIST> records = ReadMountList();
     result.reserve(records.size());
     for (const WIM_MOUNT_LIST& r : records) {
         result.push_back({FromUnits(r.WimPath, WIM_MAX_PATH), FromUnits(r.MountPath, WIM_MAX_PATH), r.ImageIndex,
@@ -61,41 +59,6 @@ std::optional<MountEntry> FindMountByFolder(const std::vector<MountEntry>& mount
             return m;
     }
     return std::nullopt;
-}
-
-std::optional<MountEntry> FindMountByImageFile(const std::vector<MountEntry>& mounts, const QString& path)
-{
-    for (const MountEntry& m : mounts) {
-        if (SameMountPath(m.imagePath, path))
-            return m;
-    }
-    return std::nullopt;
-}
-
-int RemountImages(const QString& folder)
-{
-    if (!ImagingApi.WIMRemountImage || !ImagingApi.WIMGetMountedImageInfo)
-        return -1;
-    const auto records = ReadRecords<WIM_MOUNT_INFO_LEVEL1>([](void* buffer, DWORD* bytes) {
-        DWORD count = 0;
-        DWORD returned = 0;
-        const BOOL ok = ImagingApi.WIMGetMountedImageInfo(MountedImageInfoLevel1, &count, buffer, buffer ? *bytes : 0,
-                                                          &returned);
-        *bytes = returned;
-        return ok != FALSE;
-    });
-    int remounted = 0;
-    for (const WIM_MOUNT_INFO_LEVEL1& r : records) {
-        if (!(r.MountFlags & WIM_MOUNT_FLAG_REMOUNTABLE))
-            continue;
-        const QString mountPath = FromUnits(r.MountPath, WIM_MAX_PATH);
-        if (!folder.isEmpty() && !SameMountPath(mountPath, folder))
-            continue;
-        QDir().mkpath(mountPath);
-        if (ImagingApi.WIMRemountImage(reinterpret_cast<const char16_t*>(mountPath.utf16()), 0))
-            ++remounted;
-    }
-    return remounted;
 }
 
 bool CleanupMounts(bool all)

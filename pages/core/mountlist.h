@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The images mounted on this machine, as the imaging layer reports them, and
-// the remount and clean-up operations. No user interface: the mount page and
-// the command line both use these.
+// their clean-up. No user interface.
 #pragma once
 
 #include "imaging/imagingapi.h"
@@ -29,14 +28,6 @@ std::vector<MountEntry> GetMountedImages();
 
 // The first entry whose mount folder is `folder`, or nothing.
 std::optional<MountEntry> FindMountByFolder(const std::vector<MountEntry>& mounts, const QString& folder);
-
-// The first entry whose image file is `path`, or nothing.
-std::optional<MountEntry> FindMountByImageFile(const std::vector<MountEntry>& mounts, const QString& path);
-
-// Remounts every remountable mount whose folder is `folder` (all of them when
-// `folder` is empty), creating the mount folder first. Returns how many were
-// remounted; -1 when the layer offers no remount.
-int RemountImages(const QString& folder);
 
 // Removes mounts that are no longer valid, or all mounts (discarding their
 // changes) when `all` is set. False when the call fails or is missing.

@@ -81,6 +81,29 @@ protected:
         return m_page->messageBox()->toPlainText();
     }
 
+    // Mounts image 1 read-write through the page and changes a.txt in it.
+    void mountAndChange(const QByteArray& text)
+    {
+        field("imageFile")->setText(m_wim);
+        field("targetFolder")->setText(m_mount);
+        box("readWrite")->setChecked(true);
+        QTest::mouseClick(button("mount"), Qt::LeftButton);
+        ASSERT_TRUE(IsMountPoint(m_mount)) << info().toStdString();
+        QFile f(m_mount + QStringLiteral("/a.txt"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text);
+    }
+
+    // a.txt as image 1 of the file holds it now, read by wimlib-imagex.
+    QByteArray imageText()
+    {
+        const QString check = MakeTestDir(QStringLiteral("check"));
+        if (RunTool(QStringLiteral("wimlib-imagex"), {QStringLiteral("apply"), m_wim, QStringLiteral("1"), check}) != 0)
+            return "(apply failed)";
+        QFile a(check + QStringLiteral("/a.txt"));
+        return a.open(QIODevice::ReadOnly) ? a.readAll() : QByteArray("(missing)");
+    }
+
     void doubleClickHeader()
     {
         QHeaderView* header = list()->header();
@@ -128,12 +151,8 @@ TEST_F(MountPageFuseTest, ReadWriteMountChangedAndCommittedKeepsTheChange)
     EXPECT_FALSE(m_page->findRow(m_mount));
     EXPECT_TRUE(info().endsWith(L(32) + L(21) + u'\n')) << info().toStdString();
 
-    const QString check = m_dir + QStringLiteral("/check");
-    ASSERT_EQ(RunTool(QStringLiteral("wimlib-imagex"), {QStringLiteral("verify"), m_wim}), 0);
-    ASSERT_EQ(RunTool(QStringLiteral("wimlib-imagex"), {QStringLiteral("apply"), m_wim, QStringLiteral("1"), check}), 0);
-    QFile a(check + QStringLiteral("/a.txt"));
-    ASSERT_TRUE(a.open(QIODevice::ReadOnly));
-    EXPECT_EQ(a.readAll(), QByteArray("changed in the mount\n"));
+    EXPECT_EQ(RunTool(QStringLiteral("wimlib-imagex"), {QStringLiteral("verify"), m_wim}), 0);
+    EXPECT_EQ(imageText(), QByteArray("changed in the mount\n"));
 }
 
 TEST_F(MountPageFuseTest, OtherToolsMountsComeAndGoAndLockedRowsStay)
@@ -173,16 +192,9 @@ TEST_F(MountPageFuseTest, OtherToolsMountsComeAndGoAndLockedRowsStay)
 
 TEST_F(MountPageFuseTest, HeaderDoubleClickUnmountsUnlockedRowsWithoutCommit)
 {
-    field("imageFile")->setText(m_wim);
-    field("targetFolder")->setText(m_mount);
-    box("readWrite")->setChecked(true);
-    QTest::mouseClick(button("mount"), Qt::LeftButton);
-    ASSERT_TRUE(IsMountPoint(m_mount)) << info().toStdString();
-    {
-        QFile f(m_mount + QStringLiteral("/a.txt"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write("discarded\n");
-    }
+    mountAndChange("discarded\n");
+    if (HasFatalFailure())
+        return;
     BoxAnswerer none({QMessageBox::Cancel});
     doubleClickHeader();
     EXPECT_EQ(none.count(), 0) << "unmount-all asks nothing";
@@ -192,25 +204,14 @@ TEST_F(MountPageFuseTest, HeaderDoubleClickUnmountsUnlockedRowsWithoutCommit)
     line.replace(QStringLiteral("%s"), m_wim);
     EXPECT_TRUE(info().contains(line + L(21))) << info().toStdString();
 
-    const QString check = m_dir + QStringLiteral("/check");
-    ASSERT_EQ(RunTool(QStringLiteral("wimlib-imagex"), {QStringLiteral("apply"), m_wim, QStringLiteral("1"), check}), 0);
-    QFile a(check + QStringLiteral("/a.txt"));
-    ASSERT_TRUE(a.open(QIODevice::ReadOnly));
-    EXPECT_EQ(a.readAll(), QByteArray("alpha\n"));
+    EXPECT_EQ(imageText(), QByteArray("alpha\n"));
 }
 
 TEST_F(MountPageFuseTest, RowDoubleClickDiscardsAReadWriteMountWithoutAsking)
 {
-    field("imageFile")->setText(m_wim);
-    field("targetFolder")->setText(m_mount);
-    box("readWrite")->setChecked(true);
-    QTest::mouseClick(button("mount"), Qt::LeftButton);
-    ASSERT_TRUE(IsMountPoint(m_mount)) << info().toStdString();
-    {
-        QFile f(m_mount + QStringLiteral("/a.txt"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write("discarded\n");
-    }
+    mountAndChange("discarded\n");
+    if (HasFatalFailure())
+        return;
     QTreeWidgetItem* row = m_page->findRow(m_mount);
     ASSERT_TRUE(row);
     const QPoint at(list()->header()->sectionViewportPosition(MountPage::kColImageFile) + 4,
@@ -226,11 +227,7 @@ TEST_F(MountPageFuseTest, RowDoubleClickDiscardsAReadWriteMountWithoutAsking)
     EXPECT_FALSE(IsMountPoint(m_mount));
     EXPECT_FALSE(m_page->findRow(m_mount));
 
-    const QString check = m_dir + QStringLiteral("/check");
-    ASSERT_EQ(RunTool(QStringLiteral("wimlib-imagex"), {QStringLiteral("apply"), m_wim, QStringLiteral("1"), check}), 0);
-    QFile a(check + QStringLiteral("/a.txt"));
-    ASSERT_TRUE(a.open(QIODevice::ReadOnly));
-    EXPECT_EQ(a.readAll(), QByteArray("alpha\n"));
+    EXPECT_EQ(imageText(), QByteArray("alpha\n"));
 }
 
 } // namespace
