@@ -4,6 +4,7 @@
 #include "pages/core/applyworker.h"
 
 #include "app/language.h"
+#include "app/settings.h"
 #include "imaging/taskrun.h"
 #include "support/testenv.h"
 #include "wimfixture.h"
@@ -123,6 +124,21 @@ TEST_F(ApplyWorkerTest, ImageNumberAboveCountFailsOnTheLoadLine)
     EXPECT_TRUE(lines.contains(L(19) + L(22)));
     EXPECT_TRUE(m_opened.isEmpty());
     EXPECT_TRUE(ListTree(m_target).isEmpty());
+}
+
+TEST_F(ApplyWorkerTest, MissingTemporaryFolderIsCreatedWithItsParents)
+{
+    MakeSourceTree(m_source);
+    const QString wim = m_root + QStringLiteral("/x.wim");
+    ASSERT_TRUE(WriteImageFile(m_source, wim, 1));
+    const QString saved = AppSettings().wimTempPath;
+    AppSettings().wimTempPath = m_root + QStringLiteral("/temp/a/b");
+    const bool ran = run(request(wim));
+    AppSettings().wimTempPath = saved;
+    ASSERT_TRUE(ran);
+    EXPECT_TRUE(m_task.Succeeded);
+    EXPECT_TRUE(QFileInfo(m_root + QStringLiteral("/temp/a/b")).isDir());
+    EXPECT_EQ(m_log.lines(), successLog());
 }
 
 class ApplySplitSetTest : public ApplyWorkerTest {

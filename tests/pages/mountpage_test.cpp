@@ -291,6 +291,28 @@ TEST_F(MountPageTest, StopAskedThenContinuedFinishesThenStoppedAborts)
     }
 }
 
+TEST_F(MountPageTest, ReadOnlyFileCannotBeMountedReadWrite)
+{
+    const QString copy = m_dir + QStringLiteral("/locked.wim");
+    ASSERT_TRUE(QFile::copy(Files().wim, copy));
+    box("readWrite")->setChecked(true);
+    ASSERT_TRUE(QFile::setPermissions(copy, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    choose(copy, m_dir);
+    EXPECT_FALSE(box("readWrite")->isEnabled());
+    EXPECT_FALSE(box("readWrite")->isChecked());
+    field("imageFile")->setText(Files().wim);
+    EXPECT_TRUE(box("readWrite")->isEnabled());
+}
+
+TEST_F(MountPageTest, UnmountOfAFolderThatIsNotMountedSaysSo)
+{
+    choose(Files().wim, m_dir);
+    EXPECT_FALSE(button("unmount")->isEnabled());
+    m_page->unmountFromButton();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(info(), L(26) + u'\n' + L(27) + u'\n');
+}
+
 TEST_F(MountPageTest, DroppedImageFileNeedsTheFileFieldAndAnImageExtension)
 {
     QDir().mkpath(m_dir + QStringLiteral("/folder"));
