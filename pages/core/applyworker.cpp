@@ -109,6 +109,66 @@ ApplyStart StartApply(ApplyTask& task, const ApplyRequest& request, const std::f
     return started ? ApplyStart::Started : ApplyStart::NotStarted;
 }
 
+namespace {
+
+// Runs the apply itself and undoes the callback registration: steps from
+// "注册回调消息..." to "卸载回调消息...". errno is left as the failing step
+// (or the apply) set it, for the overall line. True when the image was
+// applied.
+bool ApplyOpenFile(ApplyTask& task, HANDLE file)
+{
+    LogStep(task, kStepRegisterCallback);
+    task.resetProgress();
+    // Trailing separators of the typed target are not part of the root:
+    // patterns such as "\pagefile.sys" must still meet their separator.
+    task.RootLength = static_cast<uint32_t>(RootLength(task.TargetPath));
+    const bool registered = ImagingApi.WIMRegisterMessageCallback &&
+                            ImagingApi.WIMRegisterMessageCallback(file, ApplyProgressCallback, &task) !=
+                                INVALID_CALLBACK_VALUE;
+    if (!registered) {
+        LogResult(task, false, true);
+        return false;
+    }
+    LogResult(task, true);
+
+    bool applied = false;
+    LogStep(task, kStepTempFolder);
+    WimHandle image;
+    if (!PrepareTemporaryPath(file, task.TempPath)) {
+        LogResult(task, false, true);
+    } else {
+        LogResult(task, true);
+        LogStep(task, kStepLoadImage);
+        image.reset(ImagingApi.WIMLoadImage ? ImagingApi.WIMLoadImage(file, task.ImageIndex) : nullptr);
+        LogResult(task, bool(image), true);
+    }
+    if (image) {
+        PostEvent(task, task.Events.applyCallStarted);
+        const DWORD flags = ApplyFlags(task.ClearSecurity);
+        LogLineBreak(task);
+        LogStep(task, kStepApply);
+        applied = ImagingApi.WIMApplyImage && ImagingApi.WIMApplyImage(image.get(), Utf16(task.TargetPath), flags);
+        const int applyErrno = errno;
+        LogResult(task, applied, true, applyErrno);
+        LogLineBreak(task);
+        PostEvent(task, task.Events.applyCallEnded);
+        LogStep(task, kStepCloseImage);
+        LogResult(task, image.close(), true);
+        PostEvent(task, task.Events.stopButtonDone);
+        errno = applyErrno;
+    }
+    const int lastErrno = errno;
+    LogStep(task, kStepUnregisterCallback);
+    LogResult(task,
+              ImagingApi.WIMUnregisterMessageCallback &&
+                  ImagingApi.WIMUnregisterMessageCallback(file, ApplyProgressCallback),
+              true);
+    errno = lastErrno;
+    return applied;
+}
+
+} // namespace
+
 void ApplyWorker(ApplyTask& task)
 {
     LogStep(task, kStepApplyTask);
@@ -121,81 +181,26 @@ void ApplyWorker(ApplyTask& task)
     const uint16_t totalParts = task.FileInfo ? task.FileInfo->TotalParts : 1;
     // A derived name that is not part 1 of its set must not be applied: the
     // open step fails instead.
-    bool firstPartOk = true;
-    if (totalParts > 1)
-        firstPartOk = FirstSplitPartName(task.ImagePath, task.PartNumber);
-
-    bool applied = false;
     WimHandle file;
-    if (firstPartOk)
+    errno = ENOENT;
+    if (totalParts < 2 || FirstSplitPartName(task.ImagePath, task.PartNumber))
         file.reset(OpenImageFileRead(task.ImagePath));
-    else
-        errno = ENOENT;
-
     if (file && totalParts >= 2)
         errno = ENOENT; // a missing second part is found without a call that sets it
-    if (!file) {
-        LogResult(task, false, true);
-    } else if (const BOOL referenced = totalParts < 2 ? TRUE : ReferenceSplitParts(file.get(), task.ImagePath, totalParts);
-               !referenced) {
-        LogResult(task, false, true);
-        // The opened first part is closed by its guard; the log goes on with
-        // the overall line, as for a file that did not open.
-    } else {
-        LogResult(task, true);
-        LogStep(task, kStepRegisterCallback);
-        task.Cancel = 0;
-        task.resetProgress();
-        // Trailing separators of the typed target are not part of the root:
-        // patterns such as "\pagefile.sys" must still meet their separator.
-        task.RootLength = static_cast<uint32_t>(RootLength(task.TargetPath));
-        const bool registered = ImagingApi.WIMRegisterMessageCallback &&
-                                ImagingApi.WIMRegisterMessageCallback(file.get(), ApplyProgressCallback, &task) !=
-                                    INVALID_CALLBACK_VALUE;
-        if (!registered) {
-            LogResult(task, false, true);
-        } else {
-            LogResult(task, true);
-            LogStep(task, kStepTempFolder);
-            WimHandle image;
-            if (!PrepareTemporaryPath(file.get(), task.TempPath)) {
-                LogResult(task, false, true);
-            } else {
-                LogResult(task, true);
-                LogStep(task, kStepLoadImage);
-                image.reset(ImagingApi.WIMLoadImage ? ImagingApi.WIMLoadImage(file.get(), task.ImageIndex) : nullptr);
-                if (!image)
-                    LogResult(task, false, true);
-            }
-            if (image) {
-                LogResult(task, true);
-                PostEvent(task, task.Events.applyCallStarted);
-                const DWORD flags = ApplyFlags(task.ClearSecurity);
-                LogLineBreak(task);
-                LogStep(task, kStepApply);
-                applied = ImagingApi.WIMApplyImage &&
-                          ImagingApi.WIMApplyImage(image.get(), Utf16(task.TargetPath), flags);
-                const int applyErrno = errno;
-                LogResult(task, applied, true, applyErrno);
-                LogLineBreak(task);
-                PostEvent(task, task.Events.applyCallEnded);
-                LogStep(task, kStepCloseImage);
-                LogResult(task, image.close(), true);
-                PostEvent(task, task.Events.stopButtonDone);
-                errno = applyErrno;
-            }
-            const int lastErrno = errno;
-            LogStep(task, kStepUnregisterCallback);
-            LogResult(task, ImagingApi.WIMUnregisterMessageCallback &&
-                                ImagingApi.WIMUnregisterMessageCallback(file.get(), ApplyProgressCallback),
-                      true);
-            errno = lastErrno;
-        }
+    const bool opened = file && (totalParts < 2 || ReferenceSplitParts(file.get(), task.ImagePath, totalParts));
+    LogResult(task, opened, true);
+
+    bool applied = false;
+    if (opened) {
+        applied = ApplyOpenFile(task, file.get());
         const int lastErrno = errno;
         LogStep(task, kStepCloseFile);
         LogResult(task, file.close(), true);
         errno = lastErrno;
     }
+    // A first part that opened but whose set is incomplete is closed by its
+    // guard without a log line of its own, as if it had not opened.
+    file.close();
 
     LogLineBreak(task);
     LogStep(task, kStepOverall);
