@@ -52,10 +52,7 @@ ConfigTextEditorDialog::ConfigTextEditorDialog(QWidget* parent)
     setWindowTitle(GetLanguageString(9));
     setWindowIcon(ProgramIcon());
     setFont(MainFont());
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, BrushColor(kBrushBackground));
-    setPalette(pal);
-    setAutoFillBackground(true);
+    SetBrushColour(this, QPalette::Window, kBrushBackground);
 
     m_heading->setObjectName(QStringLiteral("heading"));
     m_heading->setFont(SemiBoldFont());
@@ -64,9 +61,7 @@ ConfigTextEditorDialog::ConfigTextEditorDialog(QWidget* parent)
 
     auto* hintBox = new QGroupBox(GetLanguageString(46), this);
     auto* hint = new QLabel(GetLanguageString(141) + QStringLiteral("\r\n") + GetLanguageString(142), hintBox);
-    QPalette hintPal = hint->palette();
-    hintPal.setColor(QPalette::WindowText, BrushColor(kBrushRed));
-    hint->setPalette(hintPal);
+    SetBrushColour(hint, QPalette::WindowText, kBrushRed);
     hint->setWordWrap(true);
     auto* hintLayout = new QVBoxLayout(hintBox);
     hintLayout->addWidget(hint);

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QWidget>
 
 #include <algorithm>
 #include <array>
@@ -73,6 +74,17 @@ QColor BrushColor(int index)
     if (index < 0 || index >= kBrushCount)
         return QColor(0, 0, 0);
     return QColor(kColours[size_t(index)]);
+}
+
+void SetBrushColour(QWidget* widget, QPalette::ColorRole role, int index)
+{
+    if (!widget)
+        return;
+    QPalette pal = widget->palette();
+    pal.setColor(role, BrushColor(index));
+    widget->setPalette(pal);
+    if (role == QPalette::Window)
+        widget->setAutoFillBackground(true);
 }
 
 void InitDrawingResources()

@@ -7,6 +7,9 @@
 #include <QColor>
 #include <QFont>
 #include <QIcon>
+#include <QPalette>
+
+class QWidget;
 
 // Brush indices the pages refer to.
 enum BrushIndex : int {
@@ -29,6 +32,10 @@ inline constexpr int kBrushCount = 14;
 
 // Colour of brush `index`; black for an index out of range.
 QColor BrushColor(int index);
+
+// Sets one colour of a widget's palette to brush `index`; the window colour
+// also makes the widget fill its background with it.
+void SetBrushColour(QWidget* widget, QPalette::ColorRole role, int index);
 
 // Picks the fonts and measures the layout unit; safe to call again (later
 // calls keep the first result). Needs a QGuiApplication.

@@ -27,10 +27,7 @@ MainWindow::MainWindow(const RunMode& mode, const CommandLine& cmd, const ImageN
     setObjectName(QStringLiteral("Kestrel"));
     setWindowIcon(ProgramIcon());
     setFont(MainFont());
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, BrushColor(kBrushBackground));
-    setPalette(pal);
-    setAutoFillBackground(true);
+    SetBrushColour(this, QPalette::Window, kBrushBackground);
 
     const int u = LayoutUnit();
     m_tabs = new TabStrip(this);

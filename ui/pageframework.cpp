@@ -106,18 +106,13 @@ KestrelPage::KestrelPage(int pageNumber, QWidget* parent)
 {
     setObjectName(QStringLiteral("Panel%1").arg(pageNumber));
     setAcceptDrops(true);
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, BrushColor(pageNumber == kPageHelp ? kBrushWhite : kBrushBackground));
-    setPalette(pal);
+    SetBrushColour(this, QPalette::Window, pageNumber == kPageHelp ? kBrushWhite : kBrushBackground);
     m_messageBox->setObjectName(QStringLiteral("messageBox"));
     m_messageBox->setReadOnly(true);
     m_messageBox->setFont(MainFont());
     m_messageBox->setAcceptDrops(false);
-    QPalette boxPal = m_messageBox->palette();
-    boxPal.setColor(QPalette::Base, BrushColor(kBrushWhite));
-    boxPal.setColor(QPalette::Text, BrushColor(kBrushBlack));
-    m_messageBox->setPalette(boxPal);
+    SetBrushColour(m_messageBox, QPalette::Base, kBrushWhite);
+    SetBrushColour(m_messageBox, QPalette::Text, kBrushBlack);
 }
 
 KestrelPage::~KestrelPage() = default;

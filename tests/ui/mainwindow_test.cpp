@@ -6,6 +6,7 @@
 #include "app/settings.h"
 #include "common/registry.h"
 #include "support/testenv.h"
+#include "ui/drawing.h"
 #include "ui/mainwindow.h"
 #include "ui/pageframework.h"
 #include "ui/tabstrip.h"
@@ -316,6 +317,44 @@ TEST_F(MainWindowTest, MountNoticeOnlyWithoutMounting)
     EXPECT_TRUE(w.isEnabled());
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     toast->close();
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, CurrentTabPaintedInHeadingColour)
+{
+    ASSERT_TRUE(LoadLanguageFromFile(DefaultLanguageFile()));
+    MainWindow w(RunMode{}, Args({QStringLiteral("Kestrel")}));
+    w.show();
+    w.showPage(kPageExport);
+    const QImage strip = w.tabStrip()->grab().toImage();
+    const QRect current = w.tabStrip()->tabRect(kPageExport);
+    const QRect other = w.tabStrip()->tabRect(kPageInfo);
+    // Just inside the corner, clear of the caption.
+    const qreal dpr = strip.devicePixelRatio();
+    const auto at = [&](QPoint p) { return strip.pixelColor((QPointF(p) * dpr).toPoint()); };
+    EXPECT_EQ(at(current.topLeft() + QPoint(3, 3)), BrushColor(kBrushHeading));
+    EXPECT_NE(at(other.topLeft() + QPoint(3, 3)), BrushColor(kBrushHeading));
+    // The caption is drawn in white (antialiased) inside the current tab.
+    bool white = false;
+    for (int y = current.top(); y <= current.bottom() && !white; ++y)
+        for (int x = current.left(); x <= current.right() && !white; ++x)
+            white = at(QPoint(x, y)).red() > 200 && at(QPoint(x, y)).green() > 200; // the band has neither
+    EXPECT_TRUE(white);
+}
+
+TEST_F(MainWindowTest, StayOnTopBoxSetsTheWindowFlag)
+{
+    MainWindow w(RunMode{}, Args({QStringLiteral("Kestrel")}));
+    w.show();
+    w.stayOnTopBox()->setChecked(true);
+    EXPECT_TRUE(w.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_TRUE(w.isVisible());
+    w.stayOnTopBox()->setChecked(false);
+    EXPECT_FALSE(w.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_TRUE(w.isVisible());
 }
 
 } // namespace
