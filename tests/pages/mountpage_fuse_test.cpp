@@ -207,6 +207,26 @@ TEST_F(MountPageFuseTest, HeaderDoubleClickUnmountsUnlockedRowsWithoutCommit)
     EXPECT_EQ(imageText(), QByteArray("alpha\n"));
 }
 
+TEST_F(MountPageFuseTest, RefreshCleansUpAMountWhoseFileIsGoneOnlyWhenAsked)
+{
+    field("imageFile")->setText(m_wim);
+    field("targetFolder")->setText(m_mount);
+    box("readWrite")->setChecked(false);
+    QTest::mouseClick(button("mount"), Qt::LeftButton);
+    ASSERT_TRUE(IsMountPoint(m_mount)) << info().toStdString();
+    ASSERT_TRUE(QFile::remove(m_wim));
+
+    box("cleanInvalidMounts")->setChecked(false);
+    QTest::mouseClick(button("refresh"), Qt::LeftButton);
+    EXPECT_TRUE(IsMountPoint(m_mount));
+    EXPECT_TRUE(m_page->findRow(m_mount));
+
+    box("cleanInvalidMounts")->setChecked(true);
+    QTest::mouseClick(button("refresh"), Qt::LeftButton);
+    EXPECT_FALSE(IsMountPoint(m_mount));
+    EXPECT_FALSE(m_page->findRow(m_mount));
+}
+
 TEST_F(MountPageFuseTest, RowDoubleClickDiscardsAReadWriteMountWithoutAsking)
 {
     mountAndChange("discarded\n");
