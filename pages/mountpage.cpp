@@ -230,7 +230,11 @@ void MountPage::buildControls()
     m_list->header()->setSectionResizeMode(kColReadWrite, QHeaderView::ResizeToContents);
     m_list->header()->setSectionsClickable(true);
     listLayout->addWidget(m_list);
-    top->addWidget(m_listGroup, 3);
+    // The list and the log share the rest of the page by their stretch, not
+    // by the size their contents would like.
+    m_list->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+    messageBox()->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+    top->addWidget(m_listGroup, 2);
 
     m_infoGroup = new QGroupBox(this);
     auto* infoLayout = new QVBoxLayout(m_infoGroup);
