@@ -102,7 +102,8 @@ void MainWindow::buildPages()
         record.parent = this;
         record.font = MainFont();
         record.rectangle = QRect(QPoint(0, 0), size);
-        record.helpText = i < kPageHelp ? HelpText(i + 1) : QStringList();
+        record.title = GetLanguageString(i);
+        record.helpText = HelpText(HelpTextNumber(i));
         KestrelPage* p = nullptr;
         if (const PageFactory factory = PageFactoryFor(i))
             p = factory(m_stack);
@@ -131,7 +132,7 @@ void MainWindow::retextFrame()
 {
     for (int i = 0; i < kPageCount; ++i) {
         TabPages()[i].title = GetLanguageString(i);
-        TabPages()[i].helpText = i < kPageHelp ? HelpText(i + 1) : QStringList();
+        TabPages()[i].helpText = HelpText(HelpTextNumber(i));
         m_tabs->setTabText(i, TabPages()[i].title);
     }
     m_stayOnTop->setText(GetLanguageString(307));

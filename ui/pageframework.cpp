@@ -52,6 +52,13 @@ bool IsResizablePage(int index)
     return index == kPageBrowser || index == kPageHelp;
 }
 
+int HelpTextNumber(int index)
+{
+    if (index < 0 || index >= kPageCount || index == kPageBrowser || index == kPageHelp)
+        return 0;
+    return index < kPageBrowser ? index + 1 : index;
+}
+
 void PageLock::collect(QWidget* parent, QWidget* keepEnabled)
 {
     for (QObject* o : parent->children()) {

@@ -76,6 +76,12 @@ inline constexpr int kPageCount = 9;
 // Whether a page stretches with the window instead of keeping the fixed size.
 bool IsResizablePage(int index);
 
+// The number k of the [Help_Text k] section a page shows, or 0 for none. The
+// texts follow the pages' content: 1 to 4 for pages 0 to 3, 5 to 7 for pages
+// 5 to 7; the image browser and the help page have none, and text 8 belongs
+// to the shell extension dialog of the settings page.
+int HelpTextNumber(int index);
+
 // Remembers the enabled state of a page's controls while an operation runs.
 // Labels and the page's message box are left alone (the log stays
 // scrollable); the frame controls are disabled and enabled again as a whole.
@@ -164,7 +170,7 @@ struct TabPageRecord {
     QFont font;
     QColor background;             // brush 6, the help page brush 5
     int pageNumber = 0;
-    QStringList helpText;          // [Help_Text n+1]; none for the help page
+    QStringList helpText;          // [Help_Text HelpTextNumber(n)], possibly empty
 };
 
 // The process's page table, in tab order.

@@ -300,6 +300,10 @@ TEST_F(MainWindowTest, UnbuiltPagesShowTheirHelpText)
     const QString help = w.page(kPageExport)->messageBox()->toPlainText();
     EXPECT_FALSE(help.isEmpty());
     EXPECT_EQ(help, HelpText(3).join(u'\n'));
+    EXPECT_EQ(w.page(kPageShellExec)->messageBox()->toPlainText(), HelpText(5).join(u'\n'));
+    EXPECT_EQ(w.page(kPageSettings)->messageBox()->toPlainText(), HelpText(7).join(u'\n'));
+    EXPECT_TRUE(w.page(kPageBrowser)->messageBox()->toPlainText().isEmpty());
+    EXPECT_TRUE(HelpText(5).join(u'\n').contains(QStringLiteral("外壳执行页")));
     EXPECT_EQ(w.page(kPageExport)->objectName(), QStringLiteral("Panel2"));
 }
 
