@@ -11,7 +11,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QFileSystemModel>
 #include <QPushButton>
+#include <QSignalSpy>
 
 namespace {
 
@@ -118,6 +120,32 @@ TEST_F(PickersTest, OpenStartsInRememberedFolder)
     EXPECT_TRUE(PickOpenFile(nullptr, QStringLiteral("t"), QStringLiteral("WIM"), QStringLiteral("*.WIM")).isEmpty());
     EXPECT_EQ(startedIn, m_dir);
     EXPECT_EQ(RememberedFolder(PickerKind::OpenFile), m_dir);
+}
+
+TEST_F(PickersTest, OpenListsLowerCaseFilesForUpperCasePattern)
+{
+    for (const char* name : {"a.wim", "b.WIM", "c.txt"})
+        ASSERT_TRUE(WriteUtf16File(m_dir + u'/' + QString::fromLatin1(name), QStringLiteral("x")));
+    QStringList listed;
+    WhenModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<QFileDialog*>(w);
+        auto* model = dialog->findChild<QFileSystemModel*>();
+        ASSERT_NE(model, nullptr);
+        QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
+        dialog->setDirectory(m_dir);
+        loaded.wait(5000);
+        const QModelIndex root = model->index(m_dir);
+        for (int r = 0; r < model->rowCount(root); ++r) {
+            const QModelIndex i = model->index(r, 0, root);
+            // Entries the filter refuses stay in the model, disabled.
+            if (model->flags(i) & Qt::ItemIsEnabled)
+                listed << model->fileName(i);
+        }
+        dialog->reject();
+    });
+    EXPECT_TRUE(PickOpenFile(nullptr, QStringLiteral("t"), QStringLiteral("WIM"), QStringLiteral("*.WIM;*.SWM")).isEmpty());
+    listed.sort();
+    EXPECT_EQ(listed, QStringList({QStringLiteral("a.wim"), QStringLiteral("b.WIM")}));
 }
 
 TEST(Pickers, FirstPatternExtension)
