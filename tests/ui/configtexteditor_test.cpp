@@ -9,6 +9,9 @@
 
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 
 namespace {
@@ -108,6 +111,42 @@ TEST_F(ConfigEditorTest, SaveWritesMarkTextAndZero)
     ConfigTextEditorDialog again;
     ASSERT_TRUE(again.loadFile(target));
     EXPECT_EQ(again.text(), dialog.text());
+}
+
+TEST_F(ConfigEditorTest, SaveOverAnExistingFileAsksFirst)
+{
+    const QString dir = MakeTestDir(QStringLiteral("cfgask"));
+    const QString target = dir + QStringLiteral("/kept.INI");
+    ASSERT_TRUE(WriteUtf16File(target, QStringLiteral("old")));
+    const auto saveAnswering = [&](QMessageBox::StandardButton answer) {
+        QString question;
+        WhenModal([&](QWidget* editor) {
+            editor->findChild<QPlainTextEdit*>(QStringLiteral("configText"))->setPlainText(QStringLiteral("[ExclusionList]\nnew"));
+            WhenModal([&](QWidget* picker) {
+                auto* dialog = qobject_cast<QFileDialog*>(picker);
+                ASSERT_NE(dialog, nullptr);
+                EXPECT_EQ(dialog->windowTitle(), QStringLiteral("保存配置文件"));
+                dialog->setDirectory(dir);
+                dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("kept.INI"));
+                WhenModal([&](QWidget* box) {
+                    auto* ask = qobject_cast<QMessageBox*>(box);
+                    ASSERT_NE(ask, nullptr);
+                    question = ask->windowTitle();
+                    ask->button(answer)->click();
+                });
+                static_cast<QDialog*>(dialog)->accept();
+            });
+            ButtonLabelled(editor, QStringLiteral("保存"))->click();
+            ButtonLabelled(editor, QStringLiteral("关闭"))->click();
+        });
+        EXPECT_EQ(ConfigTextEditor(nullptr), 0);
+        EXPECT_EQ(question, QStringLiteral("选择是否覆盖已有的文件"));
+        QFile f(target);
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+        return DecodeConfigurationBytes(f.readAll());
+    };
+    EXPECT_EQ(saveAnswering(QMessageBox::No), QStringLiteral("old"));
+    EXPECT_EQ(saveAnswering(QMessageBox::Yes), QStringLiteral("[ExclusionList]\r\nnew"));
 }
 
 } // namespace
