@@ -41,6 +41,7 @@ MainWindow::MainWindow(const RunMode& mode, const CommandLine& cmd, const ImageN
         m_tabs->addTab(QString());
 
     auto* strip = new QHBoxLayout;
+    m_stripLayout = strip;
     strip->setContentsMargins(0, 0, 0, 0);
     strip->setSpacing(u);
     strip->addWidget(m_tabs, 1, Qt::AlignBottom);
@@ -133,9 +134,10 @@ void MainWindow::retextFrame()
     for (int i = 0; i < kPageCount; ++i) {
         TabPages()[i].title = GetLanguageString(i);
         TabPages()[i].helpText = HelpText(HelpTextNumber(i));
-        m_tabs->setTabText(i, TabPages()[i].title);
+        // Captions are plain text: "&" is no shortcut marker here.
+        m_tabs->setTabText(i, QString(TabPages()[i].title).replace(u'&', QStringLiteral("&&")));
     }
-    m_stayOnTop->setText(GetLanguageString(307));
+    m_stayOnTop->setText(GetLanguageString(307).replace(u'&', QStringLiteral("&&")));
     setWindowTitle(ProgramTitle());
 }
 
@@ -156,6 +158,17 @@ void MainWindow::languageChosen(int index)
     m_lastLanguageIndex = index;
     SwitchLanguage(m_languageBox->itemText(index));
     retextAll();
+    // Other captions need another width; the fixed size follows them.
+    // The strip row's cached sizes would give the old width.
+    m_stripLayout->invalidate();
+    layout()->invalidate();
+    m_fixedSize = minimumSizeHint();
+    if (IsResizablePage(m_current)) {
+        setMinimumSize(m_fixedSize);
+    } else if (size() != m_fixedSize) {
+        setFixedSize(m_fixedSize);
+        centreAt(m_fixedSize);
+    }
 }
 
 void MainWindow::showPage(int index)

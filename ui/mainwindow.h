@@ -9,6 +9,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QHBoxLayout;
 class QStackedWidget;
 class KestrelPage;
 class TabStrip;
@@ -60,6 +61,7 @@ private:
     QComboBox* m_languageBox = nullptr;
     QCheckBox* m_stayOnTop = nullptr;
     QStackedWidget* m_stack = nullptr;
+    QHBoxLayout* m_stripLayout = nullptr;
     QSize m_fixedSize;
     int m_current = -1;
     int m_lastLanguageIndex = -1;

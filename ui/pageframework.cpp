@@ -157,6 +157,18 @@ void KestrelPage::unlockPage()
     emit lockChanged(false);
 }
 
+void LockPage(KestrelPage* page)
+{
+    if (page)
+        page->lockPage();
+}
+
+void UnlockPage(KestrelPage* page)
+{
+    if (page)
+        page->unlockPage();
+}
+
 void KestrelPage::routeDropsToPage()
 {
     for (QWidget* w : findChildren<QWidget*>())

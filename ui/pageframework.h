@@ -160,6 +160,10 @@ private:
     QList<QWidget*> m_frameControls;
 };
 
+// The page lock under its usual names: page->lockPage() / unlockPage().
+void LockPage(KestrelPage* page);
+void UnlockPage(KestrelPage* page);
+
 // One record of the page table.
 struct TabPageRecord {
     KestrelPage* window = nullptr; // the page widget, set when the window is built

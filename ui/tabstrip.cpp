@@ -24,5 +24,5 @@ void TabStrip::paintEvent(QPaintEvent* event)
     p.fillRect(r, BrushColor(kBrushHeading));
     p.setPen(BrushColor(kBrushWhite));
     p.setFont(font());
-    p.drawText(r, Qt::AlignCenter | Qt::TextSingleLine, tabText(current));
+    p.drawText(r, Qt::AlignCenter | Qt::TextSingleLine, tabText(current).replace(QStringLiteral("&&"), QStringLiteral("&")));
 }

@@ -101,7 +101,7 @@ CommandLine Args(const QStringList& args)
 TEST_F(MainWindowTest, LanguageSwitchRetextsTabsTitleAndPagesInOrder)
 {
     writeLanguage(QStringLiteral("Alpha.INI"), LanguageText(QStringLiteral("Alpha")));
-    writeLanguage(QStringLiteral("Beta.INI"), LanguageText(QStringLiteral("Beta")));
+    writeLanguage(QStringLiteral("Beta.INI"), LanguageText(QStringLiteral("Beta")).replace(QStringLiteral("tab"), QStringLiteral("& longer tab")));
     AppSettings().language = QStringLiteral("Alpha");
     LoadLanguage();
     MainWindow w(RunMode{}, Args({QStringLiteral("Kestrel")}));
@@ -113,15 +113,21 @@ TEST_F(MainWindowTest, LanguageSwitchRetextsTabsTitleAndPagesInOrder)
     EXPECT_TRUE(w.windowTitle().startsWith(QStringLiteral("Alpha title V1.7.2025.1008 x")));
     EXPECT_EQ(w.page(0)->messageBox()->toPlainText(), QStringLiteral("  Alpha help one"));
 
+    w.show();
+    const int widthBefore = w.fixedSize().width();
     const int before = probe(w, 8)->retexts;
     box->setCurrentIndex(box->findText(QStringLiteral("Beta")));
     for (int i = 0; i < kPageCount; ++i)
-        EXPECT_EQ(w.tabStrip()->tabText(i), QStringLiteral("Beta tab %1").arg(i));
+        EXPECT_EQ(TabPages()[i].title, QStringLiteral("Beta & longer tab %1").arg(i));
+    EXPECT_EQ(w.tabStrip()->tabText(4), QStringLiteral("Beta && longer tab 4"));
+    // The wider captions widen the window rather than being cut.
+    EXPECT_GT(w.fixedSize().width(), widthBefore);
+    EXPECT_EQ(w.size(), w.fixedSize());
+    EXPECT_GE(w.tabStrip()->width(), w.tabStrip()->minimumSizeHint().width());
     EXPECT_TRUE(w.windowTitle().startsWith(QStringLiteral("Beta title V1.7.2025.1008 x")));
     EXPECT_EQ(w.stayOnTopBox()->text(), QStringLiteral("Beta on top"));
     EXPECT_EQ(w.page(1)->messageBox()->toPlainText(), QStringLiteral("Beta help two"));
     EXPECT_EQ(probe(w, 8)->retexts, before + 1);
-    EXPECT_EQ(TabPages()[3].title, QStringLiteral("Beta tab 3"));
     EXPECT_EQ(AppSettings().language, QStringLiteral("Beta"));
     EXPECT_EQ(ReadRegistryText(QString::fromUtf16(kSettingsSubKey), QStringLiteral("Language")).value_or(QString()),
               QStringLiteral("Beta"));
@@ -164,7 +170,7 @@ TEST_F(MainWindowTest, LockDisablesFrameAndRestoresEarlierStates)
     w.showPage(kPageCapture);
     ASSERT_EQ(w.page(kPageCapture), built);
 
-    built->lockPage();
+    LockPage(built);
     stop->setEnabled(true); // as a page does after locking
     EXPECT_FALSE(run->isEnabled());
     EXPECT_FALSE(edit->isEnabled());
@@ -176,7 +182,7 @@ TEST_F(MainWindowTest, LockDisablesFrameAndRestoresEarlierStates)
     EXPECT_FALSE(w.close());
     EXPECT_TRUE(w.isVisible());
 
-    built->unlockPage();
+    UnlockPage(built);
     EXPECT_TRUE(run->isEnabled());
     EXPECT_TRUE(edit->isEnabled());
     EXPECT_FALSE(stop->isEnabled());
