@@ -48,6 +48,7 @@ bool WimFile::reopen()
     }
     wimlib_free(wim);
     wim = fresh;
+    diskImages = imageCount();
     return true;
 }
 
@@ -56,6 +57,9 @@ bool WimFile::commit()
     int writeFlags = isSolid() ? WIMLIB_WRITE_FLAG_SOLID : 0;
     // wimlib appends to the existing file where it can (the earlier images are
     // left untouched until the new header is in place) and rebuilds otherwise.
+    // A file that held no image yet is written whole, as a new file would be.
+    if (diskImages == 0)
+        writeFlags |= WIMLIB_WRITE_FLAG_REBUILD;
     const int ret = wimlib_overwrite(wim, writeFlags, 0);
     if (ret != 0)
         return discard(ret);

@@ -42,6 +42,7 @@ struct WimFile : HandleObject {
     std::vector<WIMStruct*> references; // parts attached with WIMSetReferenceFile
     std::vector<std::string> referencePaths;
     std::string tempPath;
+    int diskImages = 0; // images in the file as last opened
 
     std::mutex callbackMutex;
     std::vector<CallbackEntry> callbacks;

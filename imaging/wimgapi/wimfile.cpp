@@ -145,6 +145,7 @@ HANDLE WIMCreateFile(const char16_t* path, DWORD access, DWORD disposition, DWOR
             errno = ENOTSUP;
             return nullptr;
         }
+        file->diskImages = file->imageCount();
         if (creationResult)
             *creationResult = create ? WIM_CREATED_NEW : WIM_OPENED_EXISTING;
         return RegisterHandle(std::move(file));
