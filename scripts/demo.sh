@@ -19,7 +19,10 @@ step() {
 }
 
 step "capture samples/demo into $wim" "$kestrel" /Capture samples/demo "$wim,Kestrel demo"
+# The window shows this on its information page; without one, wimlib's own
+# tool prints it, and checks the file Kestrel wrote at the same time.
 step "information of $wim" wimlib-imagex info "$wim"
+step "verify $wim" wimlib-imagex verify "$wim"
 step "apply image 1 into $out/applied" "$kestrel" /Apply "$wim,1" "$out/applied"
 step "compare the applied folder with the sample" diff -r samples/demo "$out/applied"
 echo "demo: done; the image file and the applied folder are in $out"
