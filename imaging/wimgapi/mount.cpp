@@ -63,6 +63,10 @@ int runProgram(const std::vector<std::string>& args, int timeoutSeconds)
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    // The mount daemon outlives the caller's call; it must not keep the
+    // caller's files, sockets or pipes open (a pipe held open would keep a
+    // reader of the caller's output waiting for its end).
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     pid_t pid = -1;
     const int rc = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);

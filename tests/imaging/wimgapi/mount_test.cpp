@@ -9,6 +9,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/mount.h>
@@ -178,7 +179,14 @@ protected:
 TEST_F(MountTest, ReadOnlyMountIsListedAndReadable)
 {
     const std::string m = mountDir("ro");
+    // An inheritable pipe: the daemon left behind must not hold it open.
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
     ASSERT_TRUE(WIMMountImage(U(m).c_str(), U(wim).c_str(), 1, nullptr)) << strerror(errno);
+    ::close(pipeFds[1]);
+    pollfd reader{pipeFds[0], POLLIN, 0};
+    EXPECT_EQ(::poll(&reader, 1, 2000), 1) << "the mount service kept the caller's pipe open";
+    ::close(pipeFds[0]);
     EXPECT_TRUE(isMounted(m));
     EXPECT_EQ(ReadFile(m + "/a.txt"), "alpha\n");
     EXPECT_EQ(ReadFile(m + "/中文目录/文件.txt"), "非 ASCII 内容\n");
