@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cstdio>
+
 namespace {
 
 bool WriteWhole(const QString& path, const QByteArray& bytes)
@@ -46,6 +48,17 @@ PackerResult RunPackerCommand(const QStringList& args)
 
 int RunResourcePacker(const QStringList& args)
 {
-    RunPackerCommand(args);
-    return 0;
+    // Like the command-line switches, a failure is reported: a build step or
+    // script that packs a resource must not take a missing file for success.
+    switch (RunPackerCommand(args)) {
+    case PackerResult::Done:
+        return 0;
+    case PackerResult::NothingToDo:
+        std::fprintf(stderr, "Kestrel LZMA: usage: Kestrel LZMA /EnCode|/DeCode <existing input> <output>\n");
+        return 2;
+    case PackerResult::Failed:
+        break;
+    }
+    std::fprintf(stderr, "Kestrel LZMA: the input could not be packed or unpacked, or the output not written\n");
+    return 1;
 }

@@ -15,6 +15,6 @@ enum class PackerResult {
 // whole result is ready, so a failure leaves an existing file untouched.
 PackerResult RunPackerCommand(const QStringList& args);
 
-// Run mode 3 of the program: runs the command and returns the exit code,
-// which for the program is always 0.
+// Run mode 3 of the program: runs the command and returns the exit code:
+// 0 done, 2 wrong arguments, 1 failed (with one line on standard error).
 int RunResourcePacker(const QStringList& args);

@@ -11,6 +11,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 #include <QRandomGenerator>
@@ -161,9 +162,12 @@ TEST(ResourcePacker, EncodesAndDecodesFiles)
     ASSERT_EQ(RunPackerCommand({program, "LZMA", "/DeCode", dir + "/packed.lzma", dir + "/out.bin"}),
               PackerResult::Done);
     EXPECT_TRUE(ReadFile(dir + "/out.bin") == input); // without the padding
-    // The program's own mode always ends with exit code 0.
     EXPECT_EQ(RunResourcePacker({program, "LZMA", "/DeCode", dir + "/packed.lzma", dir + "/out2.bin"}), 0);
     EXPECT_TRUE(ReadFile(dir + "/out2.bin") == input);
+    // Failures reach the exit code: wrong arguments 2, a container that does not unpack 1.
+    EXPECT_EQ(RunResourcePacker({program, "LZMA", "/Squeeze", dir + "/in.bin", dir + "/x.bin"}), 2);
+    EXPECT_EQ(RunResourcePacker({program, "LZMA", "/DeCode", dir + "/in.bin", dir + "/x.bin"}), 1);
+    EXPECT_FALSE(QFileInfo::exists(dir + "/x.bin"));
 }
 
 TEST(ResourcePacker, DoesNothingOrFailsWithoutTouchingTheOutput)
