@@ -16,11 +16,21 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFileInfo>
+
+#include <cstdio>
 #include <memory>
 
 namespace {
 
 bool g_imagingLibraryFlag = false;
+
+// The window needs a display, or a platform chosen on purpose (offscreen
+// for screenshots and tests). Without either, Qt would abort the process.
+bool WindowPlatformAvailable()
+{
+    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
 
 void Shutdown()
 {
@@ -70,6 +80,12 @@ int main(int argc, char** argv)
         mode = {kModeMainWindowWithFile, kSubCodeFilePage};
         [[fallthrough]];
     default:
+        if (!WindowPlatformAvailable()) {
+            std::fprintf(stderr, "Kestrel: no display for the main window; start it on a desktop, "
+                                 "or give a command-line switch such as /Apply or /Capture\n");
+            rc = 1;
+            break;
+        }
         RegisterKestrelPages();
         RegisterWidgetTaskDialogs();
         rc = RunMainWindow(argc, argv, mode);

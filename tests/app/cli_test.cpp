@@ -472,3 +472,21 @@ TEST_F(CommandLineRun, MountThenUnmountAll)
 }
 
 } // namespace
+
+// An argument that is no switch asks for the window; without any display the
+// program says so and fails instead of letting Qt abort it.
+TEST_F(CommandLineRun, WindowWithoutAnyDisplayFailsWithOneLine)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(name));
+    p.setProcessEnvironment(env);
+    p.start(program(), {QStringLiteral("/NoSuchSwitch")});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 1);
+    const QStringList lines = QString::fromUtf8(p.readAllStandardError()).split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines.first().contains(QStringLiteral("no display"))) << lines.first().toStdString();
+}
