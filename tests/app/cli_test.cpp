@@ -4,6 +4,7 @@
 // with wimlib-imagex.
 #include "app/cli.h"
 #include "common/registry.h"
+#include "support/fusesupport.h"
 #include "support/testenv.h"
 
 #include <gtest/gtest.h>
@@ -376,46 +377,13 @@ TEST_F(CommandLineRun, ProgressWindowsCloseByThemselvesOnAVirtualDisplay)
     EXPECT_EQ(field(imagex({QStringLiteral("info"), esd}), QStringLiteral("Compression")), QStringLiteral("LZMS"));
 }
 
-bool fuseUsable(std::string* why)
-{
-    const int fd = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
-    if (fd < 0) {
-        *why = "/dev/fuse cannot be opened here";
-        return false;
-    }
-    ::close(fd);
-    if (QStandardPaths::findExecutable(QStringLiteral("fusermount")).isEmpty()) {
-        *why = "fusermount is not installed";
-        return false;
-    }
-    if (!QFileInfo::exists(QStringLiteral(KESTREL_OUT_DIR "/kestrel-wimserv"))) {
-        *why = "the mount service kestrel-wimserv is not built";
-        return false;
-    }
-    return true;
-}
-
-bool isMountPoint(const QString& folder)
-{
-    QFile f(QStringLiteral("/proc/self/mountinfo"));
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray clean = QFile::encodeName(QDir::cleanPath(folder));
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() > 4 && fields.at(4) == clean)
-            return true;
-    }
-    return false;
-}
-
 // Always leaves the mount folders unmounted, also when a check failed.
 struct MountGuard {
     QStringList folders;
     ~MountGuard()
     {
         for (const QString& folder : folders) {
-            if (!isMountPoint(folder))
+            if (!IsMountPoint(folder))
                 continue;
             QProcess p;
             p.start(QStringLiteral("fusermount"), {QStringLiteral("-u"), QStringLiteral("-z"), folder});
@@ -427,9 +395,9 @@ struct MountGuard {
 
 TEST_F(CommandLineRun, MountThenUnmountAll)
 {
-    std::string why;
-    if (!fuseUsable(&why))
-        GTEST_SKIP() << "no real FUSE mounts here: " << why;
+    const QString why = FuseProblem();
+    if (!why.isEmpty())
+        GTEST_SKIP() << "no real FUSE mounts here: " << why.toStdString();
     const QString wim = captureTwo(QStringLiteral("m.wim"));
     const QString first = dir + QStringLiteral("/mnt1");
     const QString second = dir + QStringLiteral("/mnt2");
@@ -440,31 +408,31 @@ TEST_F(CommandLineRun, MountThenUnmountAll)
     expectOk(kestrel({QStringLiteral("/MountPath"), dir + QStringLiteral("/auto")}));
 
     expectOk(kestrel({QStringLiteral("/Mount"), wim + QStringLiteral(",2"), first}));
-    ASSERT_TRUE(isMountPoint(first));
+    ASSERT_TRUE(IsMountPoint(first));
     EXPECT_TRUE(QFileInfo(first + QStringLiteral("/sub/b.txt")).isFile());
     expectOk(kestrel({QStringLiteral("/MountRW"), wim + QStringLiteral(",First"), second}));
-    ASSERT_TRUE(isMountPoint(second));
+    ASSERT_TRUE(IsMountPoint(second));
     expectFailure(kestrel({QStringLiteral("/UnMount"), second, QStringLiteral("/Update")}), 1); // cannot ask
-    ASSERT_TRUE(isMountPoint(second)) << "a mount whose commit could not be asked was unmounted";
+    ASSERT_TRUE(IsMountPoint(second)) << "a mount whose commit could not be asked was unmounted";
     write(second + QStringLiteral("/added.txt"), "kept\n");
     expectOk(kestrel({QStringLiteral("/UnMount"), second, QStringLiteral("/Commit")}));
-    EXPECT_FALSE(isMountPoint(second));
+    EXPECT_FALSE(IsMountPoint(second));
     EXPECT_TRUE(imagex({QStringLiteral("dir"), wim, QStringLiteral("1")}).contains(QStringLiteral("/added.txt")))
         << "the committed change is not in the image";
     expectOk(kestrel({QStringLiteral("/MountRW"), wim + QStringLiteral(",1"), second}));
-    ASSERT_TRUE(isMountPoint(second));
+    ASSERT_TRUE(IsMountPoint(second));
     QFile::remove(second + QStringLiteral("/added.txt"));
 
     // A mount folder given relative to the current folder names the same mount.
     const Run relative = kestrel({QStringLiteral("/UnMount"), QStringLiteral("mnt1")}, dir);
     expectOk(relative);
-    EXPECT_FALSE(isMountPoint(first));
+    EXPECT_FALSE(IsMountPoint(first));
     expectOk(kestrel({QStringLiteral("/Mount"), wim + QStringLiteral(",2"), first}));
-    ASSERT_TRUE(isMountPoint(first));
+    ASSERT_TRUE(IsMountPoint(first));
 
     expectOk(kestrel({QStringLiteral("/UnMount"), QStringLiteral("/all")}));
-    EXPECT_FALSE(isMountPoint(first));
-    EXPECT_FALSE(isMountPoint(second));
+    EXPECT_FALSE(IsMountPoint(first));
+    EXPECT_FALSE(IsMountPoint(second));
     // "/All" removes the mounts without committing.
     EXPECT_TRUE(imagex({QStringLiteral("dir"), wim, QStringLiteral("1")}).contains(QStringLiteral("/added.txt")));
     expectOk(kestrel({QStringLiteral("/CleanUp")}));

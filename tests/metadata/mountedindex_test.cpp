@@ -3,28 +3,14 @@
 #include "metadata/mountsettings.h"
 #include "qtprint.h"
 #include "realfile.h"
+#include "support/fusesupport.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
-QString fuseProblem()
-{
-    const int fd = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
-    if (fd < 0)
-        return QStringLiteral("/dev/fuse cannot be opened");
-    ::close(fd);
-    if (!QFileInfo(QStringLiteral("/usr/bin/fusermount")).isExecutable() &&
-        !QFileInfo(QStringLiteral("/bin/fusermount")).isExecutable())
-        return QStringLiteral("fusermount is not installed");
-    if (!QFileInfo::exists(QStringLiteral(KESTREL_OUT_DIR "/kestrel-wimserv")))
-        return QStringLiteral("kestrel-wimserv is not built");
-    return QString();
-}
 
 const char16_t* units(const QString& text)
 {
@@ -46,7 +32,7 @@ using MountedIndexTest = RealFileTest;
 
 TEST_F(MountedIndexTest, MountedImageOfTheFileIsReported)
 {
-    const QString problem = fuseProblem();
+    const QString problem = FuseProblem();
     if (!problem.isEmpty())
         GTEST_SKIP() << "FUSE mounts are not possible here: " << problem.toStdString();
     const QString path = file(QStringLiteral("mounted.wim"));

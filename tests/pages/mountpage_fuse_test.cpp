@@ -52,8 +52,8 @@ protected:
     {
         if (!PageTestSetupProblem().isEmpty())
             GTEST_SKIP() << PageTestSetupProblem().toStdString();
-        QString why;
-        if (!FuseUsable(&why))
+        const QString why = FuseProblem();
+        if (!why.isEmpty())
             GTEST_SKIP() << "no FUSE mounts here: " << why.toStdString();
         m_dir = MakeTestDir(QStringLiteral("fuse"));
         m_source = m_dir + QStringLiteral("/source");

@@ -151,35 +151,3 @@ const QString& PageTestSetupProblem()
     return problem;
 }
 
-bool FuseUsable(QString* why)
-{
-    const int fd = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
-    if (fd < 0) {
-        *why = QStringLiteral("/dev/fuse cannot be opened: ") + QString::fromLocal8Bit(strerror(errno));
-        return false;
-    }
-    ::close(fd);
-    if (QStandardPaths::findExecutable(QStringLiteral("fusermount")).isEmpty()) {
-        *why = QStringLiteral("fusermount is not installed");
-        return false;
-    }
-    if (!QFile::exists(QStringLiteral(KESTREL_OUT_DIR "/kestrel-wimserv"))) {
-        *why = QStringLiteral("the mount service kestrel-wimserv is not built");
-        return false;
-    }
-    return true;
-}
-
-bool IsMountPoint(const QString& folder)
-{
-    QFile f(QStringLiteral("/proc/self/mountinfo"));
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    const QString clean = QDir::cleanPath(folder);
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() > 4 && QString::fromLocal8Bit(fields.at(4)) == clean)
-            return true;
-    }
-    return false;
-}

@@ -3,6 +3,8 @@
 // binding of the imaging layer the tests run against.
 #pragma once
 
+#include "support/fusesupport.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -33,8 +35,3 @@ QStringList ListTree(const QString& folder);
 // Runs a program to the end (at most `timeoutMs`); its exit code, or -1.
 int RunTool(const QString& program, const QStringList& args, int timeoutMs = 60000, QString* output = nullptr);
 
-// Whether real FUSE mounts can be made here; `why` says why not.
-bool FuseUsable(QString* why);
-
-// True while `folder` is a mount point of this machine.
-bool IsMountPoint(const QString& folder);
