@@ -18,8 +18,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 #include <wimlib.h>
 
 namespace {
