@@ -38,45 +38,7 @@ unset DISPLAY WAYLAND_DISPLAY
 mkdir -p "$XDG_CONFIG_HOME"
 "$kestrel" /WimTemp "$work/temp"
 
-# timed CMD...: wall-clock and CPU seconds (user + system) of the command.
-timed() {
-  python3 -c '
-import resource, subprocess, sys, time
-start = time.monotonic()
-code = subprocess.call(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-wall = time.monotonic() - start
-usage = resource.getrusage(resource.RUSAGE_CHILDREN)
-print("%.3f %.3f" % (wall, usage.ru_utime + usage.ru_stime))
-sys.exit(code)
-' "$@"
-}
-
-# pair NAME KESTREL_CMD -- IMAGEX_CMD: the two alternately, RUNS times each,
-# outputs removed in between; the fastest times and their ratios.
-pair() {
-  local name=$1; shift
-  local mine=() theirs=()
-  while [ "$1" != "--" ]; do mine+=("$1"); shift; done
-  shift
-  theirs=("$@")
-  local results=()
-  for _ in $(seq "$runs"); do
-    rm -rf "$work/out" "$work/cap.wim" "$work/exp.wim"; sync
-    results+=("K $(timed "${mine[@]}")")
-    rm -rf "$work/out" "$work/cap.wim" "$work/exp.wim"; sync
-    results+=("W $(timed "${theirs[@]}")")
-  done
-  printf '%s\n' "${results[@]}" | python3 -c '
-import sys
-best = {}
-for line in sys.stdin:
-    who, wall, cpu = line.split()
-    w, c = best.get(who, (1e18, 1e18))
-    best[who] = (min(w, float(wall)), min(c, float(cpu)))
-(kw, kc), (iw, ic) = best["K"], best["W"]
-print("%-8s %9.2f %9.2f %7.3f   %9.2f %9.2f %7.3f" % (sys.argv[1], kw, iw, kw / iw, kc, ic, kc / ic))
-' "$name"
-}
+. "$here/pairtimer.sh"
 
 wimlib-imagex capture "$work/tree" "$work/src.wim" bench "${imagex_flags[@]}" --threads="$threads" >/dev/null
 sync

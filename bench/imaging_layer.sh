@@ -30,48 +30,7 @@ trap 'rm -rf "$work"' EXIT
 python3 "$here/gentree.py" "$work/tree" "$size"
 driver=(python3 "$here/layerdriver.py" "$lib")
 
-# timed CMD...: runs the command with its output discarded and prints its
-# wall-clock seconds and the CPU seconds (user + system) it and its children
-# used. CPU time is the steadier figure on a busy machine.
-timed() {
-  python3 -c '
-import os, resource, subprocess, sys, time
-start = time.monotonic()
-code = subprocess.call(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-wall = time.monotonic() - start
-usage = resource.getrusage(resource.RUSAGE_CHILDREN)
-print("%.3f %.3f" % (wall, usage.ru_utime + usage.ru_stime))
-sys.exit(code)
-' "$@"
-}
-
-# pair NAME LAYER_CMD -- IMAGEX_CMD: runs the two alternately, RUNS times
-# each (outputs removed in between, so that load on the machine hits both
-# alike), and reports the fastest wall and CPU times of each and the ratios.
-pair() {
-  local name=$1; shift
-  local layer=() imagex=()
-  while [ "$1" != "--" ]; do layer+=("$1"); shift; done
-  shift
-  imagex=("$@")
-  local results=()
-  for _ in $(seq "$runs"); do
-    rm -rf "$work/out" "$work/cap.wim" "$work/exp.wim"; sync
-    results+=("L $(timed "${layer[@]}")")
-    rm -rf "$work/out" "$work/cap.wim" "$work/exp.wim"; sync
-    results+=("W $(timed "${imagex[@]}")")
-  done
-  printf '%s\n' "${results[@]}" | python3 -c '
-import sys
-best = {}
-for line in sys.stdin:
-    who, wall, cpu = line.split()
-    w, c = best.get(who, (1e18, 1e18))
-    best[who] = (min(w, float(wall)), min(c, float(cpu)))
-(lw, lc), (iw, ic) = best["L"], best["W"]
-print("%-8s %9.2f %9.2f %7.3f   %9.2f %9.2f %7.3f" % (sys.argv[1], lw, iw, lw / iw, lc, ic, lc / ic))
-' "$name"
-}
+. "$here/pairtimer.sh"
 
 runs=${RUNS:-3}
 # The source file that apply and export read, written once by wimlib-imagex.
