@@ -7,6 +7,7 @@
 #include "app/mountdirectory.h"
 #include "app/settings.h"
 #include "common/textutil.h"
+#include "imaging/mountlist.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -23,41 +24,10 @@ QString lastError(const QString& what)
     return error ? what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error)) : what;
 }
 
-// Mount folders are compared as absolute paths, exactly (Linux names are
-// case-sensitive); a folder given relative to the current one names the same.
+// A folder given relative to the current one names the same mount folder.
 bool sameFolder(const QString& mounted, const QString& given)
 {
-    return !mounted.isEmpty() && !given.isEmpty()
-        && QDir::cleanPath(mounted) == QDir::cleanPath(QFileInfo(given).absoluteFilePath());
-}
-
-// Reads a list of mount records; the list may grow between the size query
-// and the read, so a failed read is tried again with the new size.
-template <typename Record, typename Query>
-std::vector<Record> readMountRecords(Query query)
-{
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        DWORD bytes = 0;
-        query(nullptr, &bytes);
-        const size_t count = bytes / sizeof(Record);
-        if (count == 0)
-            return {};
-        std::vector<Record> records(count);
-        DWORD size = DWORD(count * sizeof(Record));
-        if (query(records.data(), &size)) {
-            records.resize(std::min<size_t>(count, size / sizeof(Record)));
-            return records;
-        }
-    }
-    return {};
-}
-
-std::vector<WIM_MOUNT_LIST> mountedImages()
-{
-    if (!ImagingApi.WIMGetMountedImages)
-        return {};
-    return readMountRecords<WIM_MOUNT_LIST>(
-        [](void* buffer, DWORD* bytes) { return ImagingApi.WIMGetMountedImages(buffer, bytes) != FALSE; });
+    return !given.isEmpty() && SameMountPath(mounted, QFileInfo(given).absoluteFilePath());
 }
 
 // The commit decision of a read-write mount: "/Update" asks, "/Commit" commits.
@@ -115,17 +85,10 @@ CliResult RunRemount(const QStringList& args)
     if (!ImagingApi.WIMRemountImage || !ImagingApi.WIMGetMountedImageInfo)
         return CliResult::failed(QStringLiteral("remounting is not available"));
     const QString folder = args.at(2);
-    const auto records = readMountRecords<WIM_MOUNT_INFO_LEVEL1>([](void* buffer, DWORD* bytes) {
-        DWORD count = 0;
-        DWORD returned = 0;
-        const BOOL ok = ImagingApi.WIMGetMountedImageInfo(MountedImageInfoLevel1, &count, buffer, *bytes, &returned);
-        *bytes = returned;
-        return ok != FALSE;
-    });
     int failures = 0;
-    for (const WIM_MOUNT_INFO_LEVEL1& r : records) {
-        const QString mountPath = FromUnits(r.MountPath, WIM_MAX_PATH);
-        if (!(r.MountFlags & WIM_MOUNT_FLAG_REMOUNTABLE) || (!folder.isEmpty() && !sameFolder(mountPath, folder)))
+    for (const MountEntry& m : GetMountedImageInfo()) {
+        const QString& mountPath = m.mountPath;
+        if (!(m.flags & WIM_MOUNT_FLAG_REMOUNTABLE) || (!folder.isEmpty() && !sameFolder(mountPath, folder)))
             continue;
         QDir().mkpath(mountPath);
         if (!ImagingApi.WIMRemountImage(Units(mountPath).c_str(), 0))
@@ -148,18 +111,18 @@ CliResult RunUnmount(const QStringList& args)
             return CliResult::ok();
         }
         int failures = 0;
-        for (const WIM_MOUNT_LIST& m : mountedImages()) {
-            if (!ImagingApi.WIMUnmountImage(m.MountPath, m.WimPath, m.ImageIndex, FALSE))
+        for (const MountEntry& m : GetMountedImages()) {
+            if (!ImagingApi.WIMUnmountImage(Units(m.mountPath).c_str(), Units(m.imagePath).c_str(), m.imageIndex, FALSE))
                 ++failures;
         }
         return failures ? CliResult::failed(lastError(QStringLiteral("an image could not be unmounted")))
                         : CliResult::ok();
     }
-    for (const WIM_MOUNT_LIST& m : mountedImages()) {
-        if (!sameFolder(FromUnits(m.MountPath, WIM_MAX_PATH), folder))
+    for (const MountEntry& m : GetMountedImages()) {
+        if (!sameFolder(m.mountPath, folder))
             continue;
         bool commit = false;
-        if (m.MountedForRW) {
+        if (m.readWrite) {
             const std::optional<bool> decision = commitDecision(args);
             if (!decision)
                 return CliResult::failed(
@@ -167,7 +130,8 @@ CliResult RunUnmount(const QStringList& args)
                                    "both out"));
             commit = *decision;
         }
-        if (!ImagingApi.WIMUnmountImage(m.MountPath, m.WimPath, m.ImageIndex, commit ? TRUE : FALSE))
+        if (!ImagingApi.WIMUnmountImage(Units(m.mountPath).c_str(), Units(m.imagePath).c_str(), m.imageIndex,
+                                        commit ? TRUE : FALSE))
             return CliResult::failed(lastError(QStringLiteral("the image could not be unmounted from ") + folder));
         return CliResult::ok();
     }

@@ -2,6 +2,7 @@
 #include "metadata/mountsettings.h"
 
 #include "common/textutil.h"
+#include "imaging/mountlist.h"
 #include "metadata/imagexml.h"
 #include "metadata/xmlnodes.h"
 
@@ -100,25 +101,9 @@ bool ClearMountElement(pugi::xml_node image)
 
 uint32_t MountedImageIndex(const QString& path)
 {
-    if (!ImagingApi.WIMGetMountedImages)
-        return 0;
-    // The list may grow between the size query and the read; retry a little.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        DWORD bytes = 0;
-        ImagingApi.WIMGetMountedImages(nullptr, &bytes);
-        const size_t count = bytes / sizeof(WIM_MOUNT_LIST);
-        if (count == 0)
-            return 0;
-        std::vector<WIM_MOUNT_LIST> list(count);
-        DWORD size = DWORD(count * sizeof(WIM_MOUNT_LIST));
-        if (!ImagingApi.WIMGetMountedImages(list.data(), &size))
-            continue;
-        const size_t filled = std::min(count, size_t(size / sizeof(WIM_MOUNT_LIST)));
-        for (size_t i = 0; i < filled; ++i) {
-            if (samePath(FromUnits(list[i].WimPath, WIM_MAX_PATH), path))
-                return list[i].ImageIndex;
-        }
-        return 0;
+    for (const MountEntry& m : GetMountedImages()) {
+        if (samePath(m.imagePath, path))
+            return m.imageIndex;
     }
     return 0;
 }

@@ -7,7 +7,7 @@
 #include "imaging/taskwindow.h"
 #include "metadata/imagefileinfo.h"
 #include "pages/core/applyworker.h"
-#include "pages/core/mountlist.h"
+#include "imaging/mountlist.h"
 #include "ui/pageframework.h"
 
 #include <QSpinBox>

@@ -3,7 +3,7 @@
 // three buttons may be pressed, and how the image number wraps around.
 #pragma once
 
-#include "pages/core/mountlist.h"
+#include "imaging/mountlist.h"
 
 #include <QString>
 #include <cstdint>
