@@ -3,6 +3,8 @@
 
 #include "errors.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <unordered_map>
 
@@ -49,11 +51,48 @@ bool WimFile::reopen()
     wimlib_free(wim);
     wim = fresh;
     diskImages = imageCount();
+    recordDiskState();
     return true;
+}
+
+namespace {
+
+DiskState readDiskState(const std::string& path)
+{
+    DiskState state;
+    struct stat st{};
+    if (::stat(path.c_str(), &st) == 0) {
+        state.device = st.st_dev;
+        state.inode = st.st_ino;
+        state.size = st.st_size;
+        state.mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    }
+    return state;
+}
+
+} // namespace
+
+void WimFile::recordDiskState()
+{
+    diskState = readDiskState(path);
+}
+
+bool WimFile::refreshIfChanged()
+{
+    if (readDiskState(path) == diskState)
+        return true;
+    return reopen();
 }
 
 bool WimFile::commit()
 {
+    // Written by someone else while this change was being prepared: writing
+    // now would drop their work, so this change is given up instead.
+    if (readDiskState(path) != diskState) {
+        reopen();
+        errno = EBUSY;
+        return false;
+    }
     int writeFlags = isSolid() ? WIMLIB_WRITE_FLAG_SOLID : 0;
     // wimlib appends to the existing file where it can (the earlier images are
     // left untouched until the new header is in place) and rebuilds otherwise.

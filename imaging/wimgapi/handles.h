@@ -8,9 +8,14 @@
 
 #include <wimlib.h>
 
+#include <sys/types.h>
+
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace wimgapi {
@@ -28,13 +33,58 @@ struct HandleObject {
     const HandleKind kind;
 };
 
+// The lock of one file's operations. A callback that calls back into the
+// layer on the same file would wait for itself for ever; it fails with
+// EDEADLK instead (thrown as std::system_error, turned into errno by Guarded).
+class OperationMutex {
+public:
+    void lock()
+    {
+        checkNotOwner();
+        m_mutex.lock();
+        m_owner.store(std::this_thread::get_id());
+    }
+    bool try_lock()
+    {
+        checkNotOwner();
+        if (!m_mutex.try_lock())
+            return false;
+        m_owner.store(std::this_thread::get_id());
+        return true;
+    }
+    void unlock()
+    {
+        m_owner.store(std::thread::id());
+        m_mutex.unlock();
+    }
+
+private:
+    void checkNotOwner() const
+    {
+        if (m_owner.load() == std::this_thread::get_id())
+            throw std::system_error(EDEADLK, std::generic_category());
+    }
+    std::mutex m_mutex;
+    std::atomic<std::thread::id> m_owner{};
+};
+
+// What the file on disk looked like when the WIMStruct was read, so that a
+// change made meanwhile through another handle is noticed before writing.
+struct DiskState {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = -1;
+    long long mtimeNs = 0;
+    bool operator==(const DiskState&) const = default;
+};
+
 // An open image file. `mutex` serialises the operations on it (one at a time
 // per file); different files work concurrently.
 struct WimFile : HandleObject {
     WimFile() : HandleObject(HandleKind::File) {}
     ~WimFile() override;
 
-    std::mutex mutex;
+    OperationMutex mutex;
     std::string path;
     DWORD access = 0;
     DWORD flags = 0;
@@ -43,6 +93,7 @@ struct WimFile : HandleObject {
     std::vector<std::string> referencePaths;
     std::string tempPath;
     int diskImages = 0; // images in the file as last opened
+    DiskState diskState;
 
     std::mutex callbackMutex;
     std::vector<CallbackEntry> callbacks;
@@ -52,6 +103,12 @@ struct WimFile : HandleObject {
     // Frees and reopens the WIMStruct from disk (after a write, or to drop
     // in-memory changes); sets errno and returns false on failure.
     bool reopen();
+    // Notes the file's state on disk after it was (re)opened.
+    void recordDiskState();
+    // Before a change: rereads the file when another handle (or program)
+    // wrote it since, so that the change starts from what is on disk and
+    // never writes back an outdated view over someone else's images.
+    bool refreshIfChanged();
     // Writes the in-memory changes to disk and reopens.
     bool commit();
     // Drops in-memory changes after a failed wimlib call, keeping the errno
@@ -102,6 +159,8 @@ R Guarded(R failure, F&& body) noexcept
         return body();
     } catch (const std::bad_alloc&) {
         errno = ENOMEM;
+    } catch (const std::system_error& e) {
+        errno = e.code().value() ? e.code().value() : EIO;
     } catch (...) {
         errno = EIO;
     }

@@ -273,6 +273,8 @@ BOOL WIMSetImageInformation(HANDLE handle, const void* text, DWORD bytes)
             errno = ENOTSUP;
             return FALSE;
         }
+        if (!file.refreshIfChanged())
+            return FALSE;
         // The text given must be one IMAGE element, optionally after an XML
         // declaration; it replaces the stored element as it stands.
         const std::string given = fromUtf16Le(text, bytes);

@@ -87,7 +87,7 @@ HANDLE WIMCaptureImage(HANDLE wim, const char16_t* path, DWORD flags)
         if (::stat(source.c_str(), &st) != 0)
             return nullptr;
         std::lock_guard lock(file->mutex);
-        if (!file->checkWritable() || !checkNotSplit(*file))
+        if (!file->checkWritable() || !file->refreshIfChanged() || !checkNotSplit(*file))
             return nullptr;
         int addFlags = WIMLIB_ADD_FLAG_TEST_FILE_EXCLUSION;
         if (flags & WIM_FLAG_NO_RP_FIX)
@@ -171,13 +171,13 @@ BOOL WIMExportImage(HANDLE image, HANDLE targetWim, DWORD flags)
         if (!target)
             return FALSE;
         WimFile& source = *img->file;
-        std::unique_lock<std::mutex> sourceLock(source.mutex, std::defer_lock);
-        std::unique_lock<std::mutex> targetLock(target->mutex, std::defer_lock);
+        std::unique_lock<OperationMutex> sourceLock(source.mutex, std::defer_lock);
+        std::unique_lock<OperationMutex> targetLock(target->mutex, std::defer_lock);
         if (&source == target.get())
             sourceLock.lock();
         else
             std::lock(sourceLock, targetLock);
-        if (!target->checkWritable() || !checkNotSplit(*target))
+        if (!target->checkWritable() || !target->refreshIfChanged() || !checkNotSplit(*target))
             return FALSE;
         const char* name = wimlib_get_image_name(source.wim, img->index);
         const std::string sourceName = name ? name : "";
@@ -240,7 +240,13 @@ BOOL WIMSplitFile(HANDLE wim, const char16_t* partPath, int64_t* partSize, DWORD
         const std::string first = ToUtf8(partPath);
         ProgressBridge bridge(file.get());
         bridge.setSplitting();
+        // A part written over the file being split would destroy its source.
+        bridge.protectFile(file->path);
         const int ret = wimlib_split(file->wim, first.c_str(), static_cast<uint64_t>(*partSize), 0);
+        if (bridge.refused()) {
+            errno = EINVAL;
+            return FALSE;
+        }
         return SetErrnoFromWimlib(ret) ? TRUE : FALSE;
     });
 }

@@ -78,6 +78,16 @@ bool ProgressBridge::reportBytes(uint64_t done, uint64_t total)
     return true;
 }
 
+void ProgressBridge::protectFile(const std::string& path)
+{
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0)
+        return;
+    m_protecting = true;
+    m_protectedDevice = st.st_dev;
+    m_protectedInode = st.st_ino;
+}
+
 bool ProgressBridge::reportPart(const std::string& partPath)
 {
     struct stat st{};
@@ -130,6 +140,17 @@ enum wimlib_progress_status ProgressBridge::handle(enum wimlib_progress_msg msg,
     case WIMLIB_PROGRESS_MSG_EXTRACT_STREAMS:
         ok = reportBytes(info->extract.completed_bytes, info->extract.total_bytes);
         break;
+    case WIMLIB_PROGRESS_MSG_SPLIT_BEGIN_PART: {
+        struct stat st{};
+        if (m_protecting && ::stat(info->split.part_name, &st) == 0 && st.st_dev == m_protectedDevice &&
+            st.st_ino == m_protectedInode) {
+            m_refused = true;
+            ok = false;
+        } else {
+            ok = queryAbort();
+        }
+        break;
+    }
     case WIMLIB_PROGRESS_MSG_SPLIT_END_PART:
         ok = reportPart(info->split.part_name) && reportBytes(info->split.completed_bytes, info->split.total_bytes);
         break;

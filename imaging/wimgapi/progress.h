@@ -5,6 +5,8 @@
 
 #include "handles.h"
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -37,6 +39,10 @@ public:
     // A split reports its percent per finished part; the byte counts of the
     // single parts' writes would make it jump back.
     void setSplitting() { m_splitting = true; }
+    // Split parts that would overwrite this file (the split's own source)
+    // stop the split before they are opened; refused() tells afterwards.
+    void protectFile(const std::string& path);
+    bool refused() const { return m_refused; }
 
     static enum wimlib_progress_status onWimlib(enum wimlib_progress_msg msg, union wimlib_progress_info* info,
                                                 void* context);
@@ -53,6 +59,10 @@ private:
     uint64_t m_scanned = 0;
     bool m_rangeSent = false;
     bool m_splitting = false;
+    bool m_protecting = false;
+    bool m_refused = false;
+    dev_t m_protectedDevice = 0;
+    ino_t m_protectedInode = 0;
     std::chrono::steady_clock::time_point m_start;
     std::chrono::steady_clock::time_point m_lastQuery;
 };

@@ -146,6 +146,7 @@ HANDLE WIMCreateFile(const char16_t* path, DWORD access, DWORD disposition, DWOR
             return nullptr;
         }
         file->diskImages = file->imageCount();
+        file->recordDiskState();
         if (creationResult)
             *creationResult = create ? WIM_CREATED_NEW : WIM_OPENED_EXISTING;
         return RegisterHandle(std::move(file));
@@ -285,7 +286,7 @@ BOOL WIMSetBootImage(HANDLE wim, DWORD index)
         if (!file)
             return FALSE;
         std::lock_guard lock(file->mutex);
-        if (!file->checkWritable() || !file->checkIndex(index, true))
+        if (!file->checkWritable() || !file->refreshIfChanged() || !file->checkIndex(index, true))
             return FALSE;
         wimlib_wim_info info{};
         info.boot_index = index;
@@ -326,7 +327,7 @@ BOOL WIMDeleteImage(HANDLE wim, DWORD index)
         if (!file)
             return FALSE;
         std::lock_guard lock(file->mutex);
-        if (!file->checkWritable() || !file->checkIndex(index))
+        if (!file->checkWritable() || !file->refreshIfChanged() || !file->checkIndex(index))
             return FALSE;
         const int ret = wimlib_delete_image(file->wim, static_cast<int>(index));
         if (ret != 0)

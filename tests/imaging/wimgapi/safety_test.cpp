@@ -1,0 +1,101 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Changes that must not cost the images a file already holds: two handles
+// writing the same file, a split aimed at its own source, a callback that
+// calls back into the layer.
+#include "wimtestsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+using namespace wimtest;
+
+namespace {
+
+class SafetyTest : public SampleTreeTest {
+protected:
+    const char* wimName() const override { return "safety.wim"; }
+};
+
+TEST_F(SafetyTest, TwoWriteHandlesOnOneFileKeepEachOthersImages)
+{
+    Handle first = OpenWrite(wim, WIM_OPEN_EXISTING);
+    Handle second = OpenWrite(wim, WIM_OPEN_EXISTING);
+    ASSERT_TRUE(first && second);
+    WriteFile(tree + "/sub/first.dat", std::string(200000, 'f'));
+    Handle a(WIMCaptureImage(first.get(), U(tree).c_str(), 0));
+    ASSERT_TRUE(a) << strerror(errno);
+    WriteFile(tree + "/sub/second.dat", std::string(200000, 's'));
+    Handle b(WIMCaptureImage(second.get(), U(tree + "/sub").c_str(), 0));
+    ASSERT_TRUE(b) << strerror(errno);
+    EXPECT_EQ(WIMGetImageCount(second.get()), 4u);
+    a.reset();
+    b.reset();
+    first.reset();
+    second.reset();
+    EXPECT_TRUE(WimVerify(wim));
+    EXPECT_NE(RunOutput("wimlib-imagex info " + Quote(wim)).find("Image Count:    4"), std::string::npos);
+}
+
+TEST_F(SafetyTest, SplitNeverWritesAPartOverItsSource)
+{
+    // The source named as the first part, and as the second part of a set
+    // whose first part is new.
+    const std::string second = dir + "/set2.swm";
+    ASSERT_EQ(::rename(wim.c_str(), second.c_str()), 0);
+    struct Case {
+        const char* name;
+        std::string firstPart;
+    };
+    for (const Case& c : {Case{"first part", second}, Case{"second part", dir + "/set.swm"}}) {
+        SCOPED_TRACE(c.name);
+        const std::string before = ReadFile(second);
+        Handle file = OpenRead(second);
+        ASSERT_TRUE(file);
+        int64_t size = 512; // several parts even for this small file
+        errno = 0;
+        EXPECT_FALSE(WIMSplitFile(file.get(), U(c.firstPart).c_str(), &size, 0));
+        EXPECT_EQ(errno, EINVAL);
+        file.reset();
+        EXPECT_TRUE(ReadFile(second) == before) << "the source file was changed";
+        EXPECT_TRUE(WimVerify(second));
+    }
+}
+
+struct Reentry {
+    HANDLE file = nullptr;
+    bool called = false;
+    DWORD count = 0;
+    int error = 0;
+    static DWORD Callback(DWORD msg, WPARAM, LPARAM, void* user)
+    {
+        auto* r = static_cast<Reentry*>(user);
+        if (msg == WIM_MSG_PROCESS && !r->called) {
+            r->called = true;
+            errno = 0;
+            r->count = WIMGetImageCount(r->file);
+            r->error = errno;
+        }
+        return 0;
+    }
+};
+
+TEST_F(SafetyTest, CallbackCallingTheSameFileFailsInsteadOfHanging)
+{
+    Handle file = OpenWrite(wim, WIM_OPEN_EXISTING);
+    Reentry r;
+    r.file = file.get();
+    ASSERT_NE(WIMRegisterMessageCallback(file.get(), &Reentry::Callback, &r), INVALID_CALLBACK_VALUE);
+    Handle image(WIMCaptureImage(file.get(), U(tree + "/sub").c_str(), 0));
+    EXPECT_TRUE(image) << strerror(errno);
+    EXPECT_TRUE(r.called);
+    EXPECT_EQ(r.count, 0u);
+    EXPECT_EQ(r.error, EDEADLK);
+    image.reset();
+    file.reset();
+    EXPECT_TRUE(WimVerify(wim));
+}
+
+} // namespace
