@@ -7,8 +7,10 @@
 #include "imaging/taskrun.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <chrono>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -99,6 +101,41 @@ CliResult dispatch(const QStringList& args, int index)
     }
 }
 
+// The argument positions that name a file or folder on disk. An option
+// word there means the path was left out: taken as a path it would make a
+// file like "/Boot" at the top of the file system.
+std::vector<int> diskPathPositions(int index)
+{
+    switch (index) {
+    case kSwitchMount:
+    case kSwitchMountRW:
+    case kSwitchCapture:
+    case kSwitchCompPath:
+    case kSwitchAppend:
+    case kSwitchExport:
+        return {2, 3};
+    case kSwitchApply: // argument 3 may be an option: the target is then beside the file
+    case kSwitchExtrImage:
+    case kSwitchSplit:
+    case kSwitchWimTemp:
+    case kSwitchMountPath:
+        return {2};
+    case kSwitchExtrPath: // argument 3 is a path inside the image, where "/Boot" is common
+    case kSwitchAppenPath:
+        return {2, 4};
+    default:
+        return {};
+    }
+}
+
+// The capture configuration lists filter apply and capture; a "/Config"
+// file that cannot be read would silently leave every file in.
+bool usesConfigFile(int index)
+{
+    return index == kSwitchApply || index == kSwitchExtrImage || index == kSwitchCapture || index == kSwitchCompPath
+        || index == kSwitchAppend;
+}
+
 // Arguments that cannot be right are refused before anything runs or opens.
 CliResult checkArguments(const QStringList& args, int index)
 {
@@ -109,6 +146,20 @@ CliResult checkArguments(const QStringList& args, int index)
                                          + u' ' + QString::fromLatin1(count.usage));
     if (index == kSwitchUnMount && IsOptionWord(args.at(2)))
         return CliResult::wrongArguments(QStringLiteral("only /All may stand in place of a mount folder"));
+    for (const int at : diskPathPositions(index)) {
+        // A folder that really has such a name ("/boot") is still a path.
+        if (at < n && IsOptionWord(args.at(at)) && !QFileInfo::exists(args.at(at)))
+            return CliResult::wrongArguments(args.at(at) + QStringLiteral(" stands where a file or folder is needed"));
+    }
+    if ((index == kSwitchWimTemp || index == kSwitchMountPath) && args.at(2).trimmed().isEmpty())
+        return CliResult::wrongArguments(QStringLiteral("the folder is empty"));
+    const int config = FindArgument(args, QStringLiteral("/Config"));
+    if (usesConfigFile(index) && config >= 3) {
+        const QFileInfo file(args.value(config + 1));
+        if (config + 1 >= n || !file.isFile() || !file.isReadable())
+            return CliResult::wrongArguments(QStringLiteral("the capture configuration file cannot be read: ")
+                                             + args.value(config + 1));
+    }
     return CliResult::ok();
 }
 

@@ -324,6 +324,70 @@ TEST_F(CommandLineRun, SettingsSwitchesAndExitCodes)
     expectFailure(kestrel({QStringLiteral("/Capture"), dir + QStringLiteral("/no-folder"), dir + QStringLiteral("/x.wim")}), 1);
 }
 
+// An option word where a path belongs means the path was left out: taken as
+// a path it would write a file such as "/Boot" at the top of the file system.
+TEST_F(CommandLineRun, AnOptionWhereAPathBelongsIsAWrongArgument)
+{
+    const QString wim = dir + QStringLiteral("/o.wim");
+    expectOk(kestrel({QStringLiteral("/Capture"), src, wim}));
+    const QStringList words = {QStringLiteral("/Boot"), QStringLiteral("/BOOT"), QStringLiteral("/Compress"), QStringLiteral("/NotAcl"),
+                               QStringLiteral("/Commit"), QStringLiteral("/Update"), QStringLiteral("/Config")};
+    QStringList existedBefore;
+    for (const QString& w : words) {
+        if (QFileInfo::exists(w))
+            existedBefore << w;
+    }
+    const QString target = dir + QStringLiteral("/t");
+    const QStringList rows[] = {
+        {QStringLiteral("/Capture"), src, QStringLiteral("/Boot")},
+        {QStringLiteral("/CompPath"), src, QStringLiteral("/Compress"), QStringLiteral("Lzx")},
+        {QStringLiteral("/Append"), QStringLiteral("/Config"), wim},
+        {QStringLiteral("/Export"), wim, QStringLiteral("/BOOT")},
+        {QStringLiteral("/Mount"), wim, QStringLiteral("/NotAcl")},
+        {QStringLiteral("/Apply"), QStringLiteral("/Commit"), target},
+        {QStringLiteral("/Split"), QStringLiteral("/Update"), target + QStringLiteral(",1")},
+        {QStringLiteral("/ExtrPath"), wim + QStringLiteral(",1"), QStringLiteral("/a.txt"), QStringLiteral("/Update")},
+        {QStringLiteral("/WimTemp"), QStringLiteral("/Boot")},
+    };
+    for (const QStringList& row : rows) {
+        SCOPED_TRACE(row.join(u' ').toStdString());
+        expectFailure(kestrel(row), 2);
+    }
+    for (const QString& w : words) {
+        if (existedBefore.contains(w) || !QFileInfo::exists(w))
+            continue;
+        ADD_FAILURE() << w.toStdString() << " was written at the top of the file system";
+        QFile::remove(w);
+    }
+    EXPECT_FALSE(QFileInfo::exists(target));
+    EXPECT_EQ(field(imagex({QStringLiteral("info"), wim}), QStringLiteral("Image Count")), QStringLiteral("1"));
+}
+
+// Settings and capture lists that would silently break or change later work
+// are refused before anything runs.
+TEST_F(CommandLineRun, UnusableFolderSettingsAndConfigurationFilesAreRefused)
+{
+    expectOk(kestrel({QStringLiteral("/WimTemp"), dir + QStringLiteral("/temp")}));
+    // An empty temporary folder would make every later operation fail.
+    expectFailure(kestrel({QStringLiteral("/WimTemp"), QString()}), 2);
+    expectFailure(kestrel({QStringLiteral("/MountPath"), QStringLiteral("  ")}), 2);
+    EXPECT_EQ(ReadRegistryText(QString::fromUtf16(kSettingsSubKey), QStringLiteral("WimTempPath")).value_or(QString()),
+              dir + QStringLiteral("/temp"));
+    expectOk(kestrel({QStringLiteral("/Capture"), src, dir + QStringLiteral("/still.wim")}));
+
+    // Without its configuration file the capture would take every file in.
+    const QString wim = dir + QStringLiteral("/cfg.wim");
+    const QString missing = dir + QStringLiteral("/missing.ini");
+    expectFailure(kestrel({QStringLiteral("/Capture"), src, wim, QStringLiteral("/Config"), missing}), 2);
+    expectFailure(kestrel({QStringLiteral("/Capture"), src, wim, QStringLiteral("/Boot"), QStringLiteral("/Config")}), 2);
+    expectFailure(kestrel({QStringLiteral("/Capture"), src, wim, QStringLiteral("/Config"), src}), 2);
+    EXPECT_FALSE(QFileInfo::exists(wim));
+    expectFailure(kestrel({QStringLiteral("/Apply"), dir + QStringLiteral("/still.wim"), dir + QStringLiteral("/out"),
+                           QStringLiteral("/Config"), missing}),
+                  2);
+    EXPECT_FALSE(QFileInfo::exists(dir + QStringLiteral("/out")));
+}
+
 TEST_F(CommandLineRun, IconRemovesTheThumbnailsOfImageFilesOnly)
 {
     const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
