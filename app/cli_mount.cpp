@@ -86,14 +86,20 @@ CliResult RunRemount(const QStringList& args)
         return CliResult::failed(QStringLiteral("remounting is not available"));
     const QString folder = args.at(2);
     int failures = 0;
+    bool known = folder.isEmpty();
     for (const MountEntry& m : GetMountedImageInfo()) {
         const QString& mountPath = m.mountPath;
-        if (!(m.flags & WIM_MOUNT_FLAG_REMOUNTABLE) || (!folder.isEmpty() && !sameFolder(mountPath, folder)))
+        if (!folder.isEmpty() && !sameFolder(mountPath, folder))
+            continue;
+        known = true; // a mount that still runs needs nothing
+        if (!(m.flags & WIM_MOUNT_FLAG_REMOUNTABLE))
             continue;
         QDir().mkpath(mountPath);
         if (!ImagingApi.WIMRemountImage(Units(mountPath).c_str(), 0))
             ++failures;
     }
+    if (!known)
+        return CliResult::failed(QStringLiteral("no image is mounted at ") + folder);
     if (failures)
         return CliResult::failed(lastError(QStringLiteral("an image could not be remounted")));
     return CliResult::ok();

@@ -321,6 +321,8 @@ TEST_F(CommandLineRun, SettingsSwitchesAndExitCodes)
     expectFailure(kestrel({QStringLiteral("/Icon"), QStringLiteral("many")}), 2);
     expectFailure(kestrel({QStringLiteral("/UnMount"), QStringLiteral("/Commit")}), 2);
     expectFailure(kestrel({QStringLiteral("/UnMount"), dir + QStringLiteral("/nothing-here")}), 1);
+    expectFailure(kestrel({QStringLiteral("/ReMount"), dir + QStringLiteral("/nothing-here")}), 1);
+    expectOk(kestrel({QStringLiteral("/ReMount"), QString()})); // all of none: nothing to do
     expectFailure(kestrel({QStringLiteral("/Capture"), dir + QStringLiteral("/no-folder"), dir + QStringLiteral("/x.wim")}), 1);
 }
 
@@ -473,6 +475,9 @@ TEST_F(CommandLineRun, MountThenUnmountAll)
 
     expectOk(kestrel({QStringLiteral("/Mount"), wim + QStringLiteral(",2"), first}));
     ASSERT_TRUE(IsMountPoint(first));
+    EXPECT_TRUE(QFileInfo(first + QStringLiteral("/sub/b.txt")).isFile());
+    // A mount that still runs needs no remount and stays as it is.
+    expectOk(kestrel({QStringLiteral("/ReMount"), first}));
     EXPECT_TRUE(QFileInfo(first + QStringLiteral("/sub/b.txt")).isFile());
     expectOk(kestrel({QStringLiteral("/MountRW"), wim + QStringLiteral(",First"), second}));
     ASSERT_TRUE(IsMountPoint(second));
