@@ -152,8 +152,13 @@ int WimFile::imageCount() const
 
 HANDLE RegisterHandle(std::shared_ptr<HandleObject> object)
 {
-    HANDLE h = object.get();
+    // Handles are numbers that are never given out twice. The object's own
+    // address would come back for the next object of the same size, and a
+    // handle used after its close would then act on somebody else's file.
+    static uintptr_t last = 0x10000;
     std::lock_guard lock(tableMutex());
+    last += 0x10;
+    HANDLE h = reinterpret_cast<HANDLE>(last);
     table().emplace(h, std::move(object));
     return h;
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Changes that must not cost the images a file already holds: two handles
-// writing the same file, a split aimed at its own source, a callback that
-// calls back into the layer.
+// writing the same file, a split aimed at its own source, a handle used after
+// its close, a callback that calls back into the layer.
 #include "wimtestsupport.h"
 
 #include <gtest/gtest.h>
@@ -62,6 +62,27 @@ TEST_F(SafetyTest, SplitNeverWritesAPartOverItsSource)
         EXPECT_TRUE(ReadFile(second) == before) << "the source file was changed";
         EXPECT_TRUE(WimVerify(second));
     }
+}
+
+TEST_F(SafetyTest, AClosedHandleNeverReachesALaterFile)
+{
+    const std::string other = dir + "/other.wim";
+    CaptureNew(other, {tree});
+    const std::string before = ReadFile(other);
+    HANDLE closed = WIMCreateFile(U(wim).c_str(), WIM_GENERIC_READ | WIM_GENERIC_WRITE, WIM_OPEN_EXISTING, 0, 0, nullptr);
+    ASSERT_NE(closed, nullptr);
+    ASSERT_TRUE(WIMCloseHandle(closed));
+    // The next file opened in the same way must not answer to the old handle.
+    Handle later = OpenWrite(other, WIM_OPEN_EXISTING);
+    ASSERT_TRUE(later);
+    errno = 0;
+    EXPECT_FALSE(WIMDeleteImage(closed, 1));
+    EXPECT_EQ(errno, EINVAL);
+    EXPECT_EQ(WIMGetImageCount(closed), 0u);
+    EXPECT_FALSE(WIMCloseHandle(closed));
+    EXPECT_EQ(WIMGetImageCount(later.get()), 1u);
+    later.reset();
+    EXPECT_TRUE(ReadFile(other) == before);
 }
 
 struct Reentry {
