@@ -2,6 +2,7 @@
 #include "handles.h"
 
 #include "errors.h"
+#include "mountlist.h"
 
 #include <sys/stat.h>
 
@@ -122,10 +123,15 @@ bool WimFile::isSplit() const
 
 bool WimFile::checkWritable() const
 {
-    if (writable())
-        return true;
-    errno = EACCES;
-    return false;
+    if (!writable()) {
+        errno = EACCES;
+        return false;
+    }
+    if (MountedForWriting(path)) {
+        errno = EBUSY;
+        return false;
+    }
+    return true;
 }
 
 bool WimFile::checkIndex(DWORD index, bool zeroAllowed) const

@@ -118,7 +118,7 @@ struct WimFile : HandleObject {
     bool isSplit() const;
     int imageCount() const;
     // Checks that set errno and return false: a file opened for writing
-    // (EACCES), an image number in range (EINVAL; 0 only where allowed).
+    // (EACCES) and not mounted read-write meanwhile (EBUSY), an image number in range (EINVAL; 0 only where allowed).
     bool checkWritable() const;
     bool checkIndex(DWORD index, bool zeroAllowed = false) const;
 };

@@ -265,7 +265,9 @@ BOOL WIMSetImageInformation(HANDLE handle, const void* text, DWORD bytes)
         std::lock_guard lock(file.mutex);
         wimlib_wim_info info{};
         wimlib_get_wim_info(file.wim, &info);
-        if (!file.writable() || info.is_readonly) {
+        if (!file.checkWritable())
+            return FALSE;
+        if (info.is_readonly) {
             errno = EACCES;
             return FALSE;
         }

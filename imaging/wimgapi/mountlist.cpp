@@ -341,4 +341,22 @@ std::vector<MountEntry> ListMounts()
     return out;
 }
 
+bool MountedForWriting(const std::string& wimPath)
+{
+    const std::vector<std::string> points = WimfsMountPoints();
+    if (points.empty())
+        return false;
+    struct stat file{};
+    if (::stat(wimPath.c_str(), &file) != 0)
+        return false;
+    for (const std::string& point : points) {
+        const RootAttributes a = queryRootAttributes(point);
+        struct stat mounted{};
+        if (a.ok && (a.flags & kWimlibMountReadWrite) && ::stat(a.wimPath.c_str(), &mounted) == 0 &&
+            mounted.st_dev == file.st_dev && mounted.st_ino == file.st_ino)
+            return true;
+    }
+    return false;
+}
+
 } // namespace wimgapi

@@ -46,4 +46,9 @@ std::vector<std::string> WimfsMountPoints();
 // (image file, image number, read-write), and the records without a mount.
 std::vector<MountEntry> ListMounts();
 
+// Whether a live read-write mount serves an image of this file. Its commit
+// writes from the view it had when mounted, so the file must not change
+// underneath it.
+bool MountedForWriting(const std::string& wimPath);
+
 } // namespace wimgapi

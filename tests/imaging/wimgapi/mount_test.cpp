@@ -260,6 +260,36 @@ TEST_F(MountTest, ReadWriteMountCommitsOnlyWhenAsked)
     EXPECT_EQ(WIMGetImageCount(file.get()), 2u);
 }
 
+TEST_F(MountTest, FileMountedReadWriteRefusesOtherChanges)
+{
+    // The mount's commit writes from the view it had when mounted; a change
+    // made to the file meanwhile would be overwritten by it and corrupt it.
+    const std::string m = mountDir("busy");
+    ASSERT_TRUE(WIMMountImage(U(m).c_str(), U(wim).c_str(), 1, U(temp).c_str())) << strerror(errno);
+    {
+        Handle file = OpenWrite(wim, WIM_OPEN_EXISTING);
+        ASSERT_TRUE(file);
+        errno = 0;
+        EXPECT_FALSE(WIMDeleteImage(file.get(), 2));
+        EXPECT_EQ(errno, EBUSY);
+        errno = 0;
+        EXPECT_EQ(WIMCaptureImage(file.get(), U(tree + "/sub").c_str(), 0), nullptr);
+        EXPECT_EQ(errno, EBUSY);
+        errno = 0;
+        EXPECT_FALSE(WIMSetBootImage(file.get(), 2));
+        EXPECT_EQ(errno, EBUSY);
+    }
+    WriteFile(m + "/kept.txt", "committed");
+    ASSERT_TRUE(WIMUnmountImage(U(m).c_str(), nullptr, 0, TRUE)) << strerror(errno);
+    EXPECT_TRUE(WimVerify(wim));
+    Handle file = OpenWrite(wim, WIM_OPEN_EXISTING);
+    EXPECT_EQ(WIMGetImageCount(file.get()), 2u);
+    // Once unmounted the file takes changes again.
+    EXPECT_TRUE(WIMDeleteImage(file.get(), 2)) << strerror(errno);
+    file.reset();
+    EXPECT_TRUE(WimVerify(wim));
+}
+
 TEST_F(MountTest, MountsOfOtherToolsAreListed)
 {
     const std::string m = mountDir("foreign");
