@@ -4,6 +4,7 @@
 
 #include "app/language.h"
 #include "app/switches.h"
+#include "common/textutil.h"
 #include "imaging/taskrun.h"
 
 #include <QCoreApplication>
@@ -144,6 +145,14 @@ CliResult checkArguments(const QStringList& args, int index)
     if (n < count.minimum || (count.maximum >= 0 && n > count.maximum))
         return CliResult::wrongArguments(QStringLiteral("wrong number of arguments; use: ") + args.value(1)
                                          + u' ' + QString::fromLatin1(count.usage));
+    // The task record holds paths of kPathUnits units; a longer one would be
+    // cut and the work done on another file.
+    for (int at = 2; at < n; ++at) {
+        if (args.at(at).size() >= kPathUnits)
+            return CliResult::wrongArguments(QStringLiteral("argument %1 is longer than %2 characters")
+                                                 .arg(at)
+                                                 .arg(kPathUnits - 1));
+    }
     if (index == kSwitchUnMount && IsOptionWord(args.at(2)))
         return CliResult::wrongArguments(QStringLiteral("only /All may stand in place of a mount folder"));
     for (const int at : diskPathPositions(index)) {

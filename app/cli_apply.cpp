@@ -14,6 +14,7 @@
 #include "metadata/xmlnodes.h"
 #include "app/settings.h"
 #include "app/switches.h"
+#include "common/textutil.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -182,6 +183,8 @@ CliResult RunApply(const QStringList& args, int switchIndex)
         if (dot <= 0)
             return CliResult::wrongArguments(QStringLiteral("no target folder can be named after ") + file);
         target = info.absolutePath() + u'/' + info.fileName().left(dot);
+        if (target.size() >= kPathUnits)
+            return CliResult::wrongArguments(QStringLiteral("the target folder beside the file is too long: ") + target);
     }
     if (!QFileInfo(file).isFile())
         return CliResult::failed(QStringLiteral("the image file does not exist: ") + file);

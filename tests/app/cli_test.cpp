@@ -390,6 +390,26 @@ TEST_F(CommandLineRun, UnusableFolderSettingsAndConfigurationFilesAreRefused)
     EXPECT_FALSE(QFileInfo::exists(dir + QStringLiteral("/out")));
 }
 
+// Paths longer than the task record holds were cut, and the work landed on
+// another file or folder.
+TEST_F(CommandLineRun, OverlongPathsAreRefusedNotCut)
+{
+    const QString parent = dir + u'/' + QString(200, u'd') + u'/' + QString(200, u'e');
+    const QString deep = parent + u'/' + QString(100, u'g');
+    QDir().mkpath(deep);
+    ASSERT_GE(deep.size(), 512);
+    expectFailure(kestrel({QStringLiteral("/Capture"), src, parent + u'/' + QString(150, u'f') + QStringLiteral(".wim")}), 2);
+    EXPECT_EQ(QDir(parent).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 1)
+        << "the capture wrote to a cut path";
+
+    // A short file name whose folder beside it would be too long.
+    imagex({QStringLiteral("capture"), src, deep + QStringLiteral("/x.wim")});
+    ASSERT_TRUE(QFileInfo(deep + QStringLiteral("/x.wim")).isFile());
+    expectFailure(kestrel({QStringLiteral("/Apply"), QStringLiteral("x.wim"), QStringLiteral("/NotAcl")}, deep), 2);
+    EXPECT_EQ(QDir(parent).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 1);
+    EXPECT_EQ(QDir(deep).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{QStringLiteral("x.wim")});
+}
+
 TEST_F(CommandLineRun, IconRemovesTheThumbnailsOfImageFilesOnly)
 {
     const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
