@@ -132,16 +132,19 @@ bool writeXmlResource(WimFile& file, const std::string& documentUtf8)
     }
     // The new XML is on disk before the header points at it, so a failure in
     // between leaves the old document in force.
+    // A short write sets no errno; the disk is full.
+    errno = ENOSPC;
     if (::pwrite(f.fd, resource.data(), resource.size(), static_cast<off_t>(offset)) !=
             static_cast<ssize_t>(resource.size()) ||
         ::fdatasync(f.fd) != 0) {
-        const int saved = errno ? errno : EIO;
+        const int saved = errno;
         (void)::ftruncate(f.fd, static_cast<off_t>(offset));
         errno = saved;
         return false;
     }
     unsigned char oldEntry[kXmlEntrySize];
     std::memcpy(oldEntry, header + kXmlEntryOffset, kXmlEntrySize);
+    errno = EIO;
     if (::pwrite(f.fd, entry, sizeof(entry), kXmlEntryOffset) != static_cast<ssize_t>(sizeof(entry)) ||
         ::fsync(f.fd) != 0)
         return false;

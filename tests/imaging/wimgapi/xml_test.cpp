@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -121,6 +125,34 @@ TEST_F(XmlTest, RefusedTextLeavesTheFileAsItWas)
         EXPECT_EQ(WIMGetImageCount(file.get()), 2u);
     }
     EXPECT_EQ(ReadFile(wim), before);
+    EXPECT_TRUE(WimVerify(wim));
+}
+
+TEST_F(XmlTest, ShortWriteOfTheNewXmlLeavesTheFileAsItWas)
+{
+    // A file size limit just above the file stands in for a full disk: the
+    // appended document is cut short and the header must stay as it was.
+    const std::string before = ReadFile(wim);
+    Handle file = OpenWrite(wim, WIM_OPEN_EXISTING);
+    Handle image(WIMLoadImage(file.get(), 1));
+    ASSERT_TRUE(image);
+    struct rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit tight = old;
+    tight.rlim_cur = before.size() + 64;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+    errno = 0;
+    const bool stored = setInfo(image.get(), "<IMAGE INDEX=\"1\"><NAME>" + std::string(2000, 'x') + "</NAME></IMAGE>");
+    const int error = errno;
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(stored);
+    EXPECT_NE(error, 0);
+    EXPECT_EQ(getInfo(image.get()).find("xxxx"), std::string::npos);
+    image.reset();
+    file.reset();
+    EXPECT_TRUE(ReadFile(wim) == before) << "the file was changed";
     EXPECT_TRUE(WimVerify(wim));
 }
 
