@@ -6,6 +6,7 @@
 #include "utf16.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <mutex>
@@ -243,6 +244,12 @@ BOOL WIMSplitFile(HANDLE wim, const char16_t* partPath, int64_t* partSize, DWORD
         // A part written over the file being split would destroy its source.
         bridge.protectFile(file->path);
         const int ret = wimlib_split(file->wim, first.c_str(), static_cast<uint64_t>(*partSize), 0);
+        if (ret == 0)
+            return TRUE;
+        // An incomplete set must not pass for a split of this file (nor mix
+        // with the parts of an earlier split of the same name).
+        for (const std::string& part : bridge.partsBegun())
+            ::unlink(part.c_str());
         if (bridge.refused()) {
             errno = EINVAL;
             return FALSE;

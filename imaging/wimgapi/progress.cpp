@@ -147,6 +147,7 @@ enum wimlib_progress_status ProgressBridge::handle(enum wimlib_progress_msg msg,
             m_refused = true;
             ok = false;
         } else {
+            m_partsBegun.emplace_back(info->split.part_name);
             ok = queryAbort();
         }
         break;

@@ -43,6 +43,8 @@ public:
     // stop the split before they are opened; refused() tells afterwards.
     void protectFile(const std::string& path);
     bool refused() const { return m_refused; }
+    // The parts the split has begun to write, in order.
+    const std::vector<std::string>& partsBegun() const { return m_partsBegun; }
 
     static enum wimlib_progress_status onWimlib(enum wimlib_progress_msg msg, union wimlib_progress_info* info,
                                                 void* context);
@@ -61,6 +63,7 @@ private:
     bool m_splitting = false;
     bool m_protecting = false;
     bool m_refused = false;
+    std::vector<std::string> m_partsBegun;
     dev_t m_protectedDevice = 0;
     ino_t m_protectedInode = 0;
     std::chrono::steady_clock::time_point m_start;

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Changes that must not cost the images a file already holds: two handles
-// writing the same file, a split aimed at its own source, a handle used after
+// writing the same file, a split aimed at its own source or aborted, a handle used after
 // its close, a callback that calls back into the layer.
 #include "wimtestsupport.h"
 
@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 using namespace wimtest;
 
@@ -83,6 +84,36 @@ TEST_F(SafetyTest, AClosedHandleNeverReachesALaterFile)
     EXPECT_EQ(WIMGetImageCount(later.get()), 1u);
     later.reset();
     EXPECT_TRUE(ReadFile(other) == before);
+}
+
+TEST_F(SafetyTest, AbortedSplitLeavesNoPartBehind)
+{
+    std::string noise;
+    uint32_t x = 99;
+    for (int i = 0; i < 300000; ++i) {
+        x = x * 1103515245 + 12345;
+        noise += static_cast<char>(x >> 24);
+    }
+    for (int i = 0; i < 3; ++i)
+        WriteFile(tree + "/noise" + std::to_string(i), noise.substr(i * 100000, 100000));
+    const std::string whole = dir + "/whole.wim";
+    CaptureNew(whole, {tree});
+    const std::string before = ReadFile(whole);
+    Handle file = OpenRead(whole);
+    MessageLog log;
+    log.abortOn = WIM_MSG_SPLIT;
+    log.abortAfter = 1; // after the second part is written
+    WIMRegisterMessageCallback(file.get(), &MessageLog::Callback, &log);
+    int64_t size = 120 * 1024;
+    errno = 0;
+    EXPECT_FALSE(WIMSplitFile(file.get(), U(dir + "/cut.swm").c_str(), &size, 0));
+    EXPECT_EQ(errno, ECANCELED);
+    EXPECT_GE(log.parts.size(), 2u);
+    for (const auto& [path, partSize] : log.parts)
+        EXPECT_FALSE(std::filesystem::exists(path)) << path;
+    file.reset();
+    EXPECT_TRUE(ReadFile(whole) == before);
+    EXPECT_TRUE(WimVerify(whole));
 }
 
 struct Reentry {
