@@ -53,10 +53,11 @@ CliResult RunAppendPath(const QStringList& args)
         folder.chop(1);
     if (!folder.startsWith(u'\\') && !folder.startsWith(u'/'))
         folder.prepend(u'\\');
-    QString source = task.SourcePath;
-    while (source.size() > 1 && source.endsWith(u'/'))
-        source.chop(1);
-    const QString ownName = source.mid(source.lastIndexOf(u'/') + 1);
+    // The source's own name from its clean absolute path: "." or "dir/.."
+    // name no entry, and wimlib would skip them while reporting success.
+    const QString ownName = QFileInfo(QDir::cleanPath(QFileInfo(task.SourcePath).absoluteFilePath())).fileName();
+    if (ownName.isEmpty())
+        return CliResult::wrongArguments(QStringLiteral("the source has no name to add it under: ") + task.SourcePath);
     task.TargetPath = (folder == QStringLiteral("\\") || folder == QStringLiteral("/") ? QString() : folder)
         + u'\\' + ownName;
     task.Kind = kWimlibAddTree;

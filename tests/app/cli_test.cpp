@@ -302,6 +302,21 @@ TEST_F(CommandLineRun, PathsInsideAnImage)
     EXPECT_FALSE(imagex({QStringLiteral("dir"), wim, QStringLiteral("1")}).contains(QStringLiteral("extra.txt")));
     EXPECT_TRUE(imagex({QStringLiteral("verify"), wim}).contains(QStringLiteral("verified"), Qt::CaseInsensitive));
     expectFailure(kestrel({QStringLiteral("/AppenPath"), wim + QStringLiteral(",2"), QStringLiteral("sub")}), 2);
+
+    // "." and "dir/.." add the folder under its own name.
+    write(dir + QStringLiteral("/dot/d.txt"), "dot\n");
+    write(dir + QStringLiteral("/up/u.txt"), "up\n");
+    QDir().mkpath(dir + QStringLiteral("/up/inner"));
+    expectOk(kestrel({QStringLiteral("/AppenPath"), wim + QStringLiteral(",1"), QStringLiteral("\\"), QStringLiteral(".")},
+                     dir + QStringLiteral("/dot")));
+    expectOk(kestrel({QStringLiteral("/AppenPath"), wim + QStringLiteral(",1"), QStringLiteral("sub"),
+                      dir + QStringLiteral("/up/inner/..")}));
+    const QString first = imagex({QStringLiteral("dir"), wim, QStringLiteral("1")});
+    EXPECT_TRUE(first.contains(QStringLiteral("\n/dot/d.txt"))) << first.toStdString();
+    EXPECT_TRUE(first.contains(QStringLiteral("\n/sub/up/u.txt"))) << first.toStdString();
+    expectFailure(kestrel({QStringLiteral("/AppenPath"), wim + QStringLiteral(",1"), QStringLiteral("sub"),
+                           QStringLiteral("/")}),
+                  2);
 }
 
 TEST_F(CommandLineRun, SettingsSwitchesAndExitCodes)
