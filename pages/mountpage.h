@@ -90,6 +90,7 @@ private:
     void takeSnapshot();
     void addRow(const MountEntry& entry);
     void removeRow(const QString& folder);
+    void dropRow(QTreeWidgetItem* item);
     bool unmountFolder(const QString& folder, bool fromButton);
     uint32_t imageNumber() const;
     void openFolder(const QString& folder);

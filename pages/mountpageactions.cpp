@@ -81,7 +81,19 @@ void MountPage::addRow(const MountEntry& entry)
 
 void MountPage::removeRow(const QString& folder)
 {
-    delete findRow(folder);
+    dropRow(findRow(folder));
+}
+
+void MountPage::dropRow(QTreeWidgetItem* item)
+{
+    if (!item)
+        return;
+    // Left alone, the list makes the next row current, which copies that
+    // mount into the boxes: a second click on unmount would then unmount a
+    // mount the user never chose.
+    if (item == m_list->currentItem())
+        m_list->setCurrentItem(nullptr);
+    delete item;
 }
 
 void MountPage::mountImage()
@@ -248,7 +260,7 @@ void MountPage::refreshList()
     for (int i = 0; i < m_list->topLevelItemCount();) {
         QTreeWidgetItem* item = m_list->topLevelItem(i);
         if (!FindMountByFolder(m_snapshot, item->text(kColMountPath))) {
-            delete item;
+            dropRow(item);
             i = 0;
         } else {
             ++i;

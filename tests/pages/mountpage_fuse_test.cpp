@@ -250,4 +250,48 @@ TEST_F(MountPageFuseTest, RowDoubleClickDiscardsAReadWriteMountWithoutAsking)
     EXPECT_EQ(imageText(), QByteArray("alpha\n"));
 }
 
+TEST_F(MountPageFuseTest, UnmountedRowLeavesTheBoxesOnItsOwnMount)
+{
+    // Two read-only mounts; the user picks the first row and unmounts it.
+    const QString second = m_dir + QStringLiteral("/mnt2");
+    QDir().mkpath(second);
+    m_cleanup.folders << second;
+    box("readWrite")->setChecked(false);
+    for (const QString& folder : {m_mount, second}) {
+        field("imageFile")->setText(m_wim);
+        field("targetFolder")->setText(folder);
+        QTest::mouseClick(button("mount"), Qt::LeftButton);
+        ASSERT_TRUE(IsMountPoint(folder)) << info().toStdString();
+    }
+    QTreeWidgetItem* row = m_page->findRow(m_mount);
+    ASSERT_TRUE(row);
+    const QPoint at(list()->header()->sectionViewportPosition(MountPage::kColMountPath) + 4,
+                    list()->visualItemRect(row).center().y());
+    QTest::mouseClick(list()->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    ASSERT_EQ(field("targetFolder")->text(), m_mount);
+
+    BoxAnswerer none({QMessageBox::Cancel});
+    QTest::mouseClick(button("unmount"), Qt::LeftButton);
+    EXPECT_FALSE(IsMountPoint(m_mount));
+    // The boxes still name the mount just removed, so a second click (or an
+    // impatient double-click) cannot unmount the other one.
+    EXPECT_EQ(field("targetFolder")->text().toStdString(), m_mount.toStdString());
+    EXPECT_FALSE(button("unmount")->isEnabled());
+    QTest::mouseClick(button("unmount"), Qt::LeftButton);
+    EXPECT_TRUE(IsMountPoint(second));
+    EXPECT_TRUE(m_page->findRow(second));
+
+    // Refresh after another tool unmounts the selected row does the same.
+    row = m_page->findRow(second);
+    ASSERT_TRUE(row);
+    QTest::mouseClick(list()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(at.x(), list()->visualItemRect(row).center().y()));
+    ASSERT_EQ(field("targetFolder")->text(), second);
+    ASSERT_EQ(RunTool(QStringLiteral("wimlib-imagex"), {QStringLiteral("unmount"), second}), 0);
+    QTest::mouseClick(button("refresh"), Qt::LeftButton);
+    EXPECT_FALSE(m_page->findRow(second));
+    EXPECT_EQ(field("targetFolder")->text().toStdString(), second.toStdString());
+    EXPECT_EQ(none.count(), 0);
+}
+
 } // namespace
