@@ -228,8 +228,12 @@ int RunCommandLine(int&, char**, int switchIndex)
     QString error;
     const int code = RunCommandLineSwitch(args, switchIndex, &error);
     if (code != kExitSuccess) {
-        const QString line = QStringLiteral("Kestrel ") + args.value(1) + QStringLiteral(": ")
-            + (error.isEmpty() ? QStringLiteral("failed") : error) + u'\n';
+        QString line = QStringLiteral("Kestrel ") + args.value(1) + QStringLiteral(": ")
+            + (error.isEmpty() ? QStringLiteral("failed") : error);
+        // One line, also when a file name given on the command line holds a
+        // line break.
+        line.replace(u'\r', u' ').replace(u'\n', u' ');
+        line += u'\n';
         std::fputs(line.toUtf8().constData(), stderr);
         std::fflush(stderr);
     }

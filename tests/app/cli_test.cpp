@@ -229,6 +229,7 @@ TEST_F(CommandLineRun, ApplyBesideTheFileByNameAndIntoAFolder)
     expectFailure(kestrel({QStringLiteral("/Apply"), wim + QStringLiteral(",5"), target}), 1);
     expectFailure(kestrel({QStringLiteral("/Apply"), dir + QStringLiteral("/none.wim"), target}), 1);
     expectFailure(kestrel({QStringLiteral("/Apply"), wim}), 2);
+    expectFailure(kestrel({QStringLiteral("/Apply"), dir + QStringLiteral("/two\nlines.wim"), target}), 1);
     // Without a display "/ExtrImage" does the same work without its window.
     expectOk(kestrel({QStringLiteral("/ExtrImage"), wim + QStringLiteral(",1"), dir + QStringLiteral("/x")}));
     EXPECT_TRUE(QFileInfo(dir + QStringLiteral("/x/skip/c.txt")).isFile());
