@@ -79,6 +79,11 @@ std::u16string ToUtf16(const std::string& text)
             else
                 c = (c << 6) | (s[i + k] & 0x3F);
         }
+        // Overlong forms (an over-long zero would cut the text short),
+        // encoded surrogates and values past U+10FFFF are not characters.
+        static constexpr char32_t kSmallest[5] = {0, 0, 0x80, 0x800, 0x10000};
+        if (ok && (c < kSmallest[len] || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)))
+            ok = false;
         if (!ok) {
             // Linux file names are bytes; keep a stray byte visible instead of failing.
             out += u'\uFFFD';

@@ -116,6 +116,53 @@ TEST_F(SafetyTest, AbortedSplitLeavesNoPartBehind)
     EXPECT_TRUE(WimVerify(whole));
 }
 
+// Every path offered to a callback is well-formed UTF-16 of its full length.
+DWORD checkUnits(DWORD msg, WPARAM w, LPARAM, void* user)
+{
+    if (msg != WIM_MSG_PROCESS)
+        return WIM_MSG_SUCCESS;
+    auto* bad = static_cast<std::vector<std::string>*>(user);
+    const auto* p = reinterpret_cast<const char16_t*>(w);
+    size_t n = 0;
+    bool ok = true;
+    for (; p[n]; ++n) {
+        const bool high = p[n] >= 0xD800 && p[n] < 0xDC00;
+        const bool low = p[n] >= 0xDC00 && p[n] < 0xE000;
+        if (high && !(p[n + 1] >= 0xDC00 && p[n + 1] < 0xE000))
+            ok = false;
+        else if (high)
+            ++n;
+        else if (low)
+            ok = false;
+    }
+    // The names below all end in "end"; a path cut short does not.
+    const std::u16string text(p, n);
+    if (text.find(u"/bytes/") != std::u16string::npos && text.substr(text.size() - 3) != u"end")
+        ok = false;
+    if (!ok)
+        bad->push_back(S(p));
+    return WIM_MSG_SUCCESS;
+}
+
+TEST_F(SafetyTest, NamesThatAreNotUtf8ReachCallbacksAsValidText)
+{
+    // Over-long zero, an encoded surrogate, a value past U+10FFFF, a lead
+    // byte of the unused F5..F7 range. wimlib may refuse such a name once it
+    // has been offered, so each gets a capture of its own.
+    const char* names[] = {"a\xC0\x80" "end", "b\xED\xA0\x80" "end", "c\xF4\x90\x80\x80" "end",
+                           "d\xF7\xBF\xBF\xBF" "end"};
+    std::vector<std::string> bad;
+    for (size_t i = 0; i < std::size(names); ++i) {
+        const std::string src = dir + "/bytes" + std::to_string(i) + "/bytes";
+        std::filesystem::create_directories(src);
+        WriteFile(src + "/" + names[i], "x");
+        Handle file = OpenWrite(dir + "/bytes" + std::to_string(i) + ".wim", WIM_CREATE_ALWAYS);
+        WIMRegisterMessageCallback(file.get(), &checkUnits, &bad);
+        Handle image(WIMCaptureImage(file.get(), U(src).c_str(), 0));
+    }
+    EXPECT_EQ(bad, std::vector<std::string>{});
+}
+
 struct Reentry {
     HANDLE file = nullptr;
     bool called = false;
