@@ -70,7 +70,8 @@ TEST_F(SafetyTest, AClosedHandleNeverReachesALaterFile)
     const std::string other = dir + "/other.wim";
     CaptureNew(other, {tree});
     const std::string before = ReadFile(other);
-    HANDLE closed = WIMCreateFile(U(wim).c_str(), WIM_GENERIC_READ | WIM_GENERIC_WRITE, WIM_OPEN_EXISTING, 0, 0, nullptr);
+    HANDLE closed =
+        WIMCreateFile(U(wim).c_str(), WIM_GENERIC_READ | WIM_GENERIC_WRITE, WIM_OPEN_EXISTING, 0, 0, nullptr);
     ASSERT_NE(closed, nullptr);
     ASSERT_TRUE(WIMCloseHandle(closed));
     // The next file opened in the same way must not answer to the old handle.
