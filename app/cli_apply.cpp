@@ -17,8 +17,11 @@
 #include "common/textutil.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -114,8 +117,16 @@ void CaptureWorker(UnattendedTask& task)
     ctx.RootLength = uint32_t(RootLength(source));
     if (task.withWindow)
         BeginTaskRun(ctx);
+    // A file that is replaced keeps its old images until the new one is
+    // complete: the capture goes into a file beside it that takes its place
+    // at the end, so a failed capture leaves the old file as it was.
+    QString finalPath = ctx.ImagePath;
+    const bool replacing = !task.append && QFileInfo(finalPath).isFile();
+    if (replacing)
+        finalPath = QFileInfo(finalPath).canonicalFilePath();
+    const QString writePath = replacing ? finalPath + QStringLiteral(".kestrel-new") : finalPath;
     WimHandle file(task.append ? OpenImageFileModify(ctx.ImagePath, ctx.CompressionType)
-                               : CreateImageFileWrite(ctx.ImagePath, ctx.CompressionType));
+                               : CreateImageFileWrite(writePath, ctx.CompressionType));
     LogResult(ctx, bool(file), true);
     if (file) {
         LogStep(ctx, 13);
@@ -156,6 +167,15 @@ void CaptureWorker(UnattendedTask& task)
         LogStep(ctx, 18);
         LogResult(ctx, file.close(), true);
     }
+    if (replacing && captured && std::rename(QFile::encodeName(writePath).constData(),
+                                             QFile::encodeName(finalPath).constData()) != 0) {
+        captured = false;
+        if (ctx.FailureText.isEmpty())
+            ctx.FailureText = QStringLiteral("the new file could not take the place of ") + finalPath + QStringLiteral(": ")
+                + QString::fromLocal8Bit(std::strerror(errno));
+    }
+    if (replacing && !captured)
+        QFile::remove(writePath);
     LogLineBreak(ctx);
     LogStep(ctx, task.append ? 84 : 85);
     LogResult(ctx, captured, ctx.Cancel.load() == 0);

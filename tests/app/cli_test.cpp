@@ -212,6 +212,28 @@ TEST_F(CommandLineRun, CaptureThenAppendWithBootConfigAndCompression)
     EXPECT_EQ(field(info, QStringLiteral("Compression")), QStringLiteral("LZX"));
 }
 
+// "/Capture" onto an existing file replaces it only once the new image is
+// complete: a capture that fails leaves the old file and its images.
+TEST_F(CommandLineRun, AFailedCaptureLeavesTheFileItWouldReplace)
+{
+    const QString wim = captureTwo(QStringLiteral("keep.wim"));
+    // A temporary folder that cannot be made fails the capture after the
+    // target was opened.
+    write(dir + QStringLiteral("/blocker"), "a file, not a folder\n");
+    expectOk(kestrel({QStringLiteral("/WimTemp"), dir + QStringLiteral("/blocker/temp")}));
+    expectFailure(kestrel({QStringLiteral("/Capture"), src, wim}), 1);
+    expectOk(kestrel({QStringLiteral("/WimTemp"), dir + QStringLiteral("/temp")}));
+    EXPECT_EQ(field(imagex({QStringLiteral("info"), wim}), QStringLiteral("Image Count")), QStringLiteral("2"));
+    EXPECT_TRUE(imagex({QStringLiteral("verify"), wim}).contains(QStringLiteral("verified"), Qt::CaseInsensitive));
+
+    expectOk(kestrel({QStringLiteral("/Capture"), src, wim + QStringLiteral(",Only")}));
+    const QString info = imagex({QStringLiteral("info"), wim});
+    EXPECT_EQ(field(info, QStringLiteral("Image Count")), QStringLiteral("1"));
+    EXPECT_EQ(field(info, QStringLiteral("Name")), QStringLiteral("Only"));
+    EXPECT_EQ(QDir(dir).entryList({QStringLiteral("keep.wim*")}, QDir::Files), QStringList{QStringLiteral("keep.wim")})
+        << "a file of the capture was left beside the target";
+}
+
 TEST_F(CommandLineRun, ApplyBesideTheFileByNameAndIntoAFolder)
 {
     const QString wim = captureTwo(QStringLiteral("a.wim"));
