@@ -2,6 +2,7 @@
 #include "pages/core/applyworker.h"
 
 #include "app/settings.h"
+#include "common/abortlock.h"
 #include "common/textutil.h"
 #include "imaging/callbacks.h"
 #include "imaging/configlists.h"
@@ -16,6 +17,7 @@
 #include <QMetaObject>
 
 #include <cerrno>
+#include <mutex>
 
 namespace {
 
@@ -118,7 +120,15 @@ namespace {
 bool ApplyOpenFile(ApplyTask& task, HANDLE file)
 {
     LogStep(task, kStepRegisterCallback);
-    task.resetProgress();
+    {
+        // The counters start afresh, but a stop asked for while the file
+        // was opened (the page or the program closing) still holds; stops
+        // are asked for under the abort lock.
+        std::lock_guard lock(AbortLock());
+        const uint32_t cancel = task.Cancel.load();
+        task.resetProgress();
+        task.Cancel = cancel;
+    }
     // Trailing separators of the typed target are not part of the root:
     // patterns such as "\pagefile.sys" must still meet their separator.
     task.RootLength = static_cast<uint32_t>(RootLength(task.TargetPath));

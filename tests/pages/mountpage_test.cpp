@@ -18,9 +18,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
 #include <QUrl>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 
 namespace {
@@ -289,6 +291,61 @@ TEST_F(MountPageTest, StopAskedThenContinuedFinishesThenStoppedAborts)
         EXPECT_TRUE(field("imageFile")->isEnabled());
         EXPECT_FALSE(button("stop")->isVisible());
     }
+}
+
+// Holds the worker in its open step until the gate is set again, which the
+// closing page does only after asking the worker to stop; records what the
+// apply call then returned.
+decltype(ImagingApi.WIMCreateFile) g_realCreate = nullptr;
+std::atomic<bool> g_heldInOpen{false};
+std::atomic<int> g_applyResult{-1};
+HANDLE OpenAfterTheGate(const char16_t* path, DWORD access, DWORD disposition, DWORD flags, DWORD compression,
+                        DWORD* result)
+{
+    if (QThread::currentThread() != QCoreApplication::instance()->thread() && !g_heldInOpen.exchange(true)) {
+        OperationGate().reset();
+        OperationGate().wait();
+    }
+    return g_realCreate(path, access, disposition, flags, compression, result);
+}
+BOOL RecordingApply(HANDLE image, const char16_t* path, DWORD flags)
+{
+    const BOOL ok = g_realApply(image, path, flags);
+    g_applyResult = ok;
+    return ok;
+}
+
+struct OpenHoldGuard {
+    OpenHoldGuard()
+    {
+        g_heldInOpen = false;
+        g_applyResult = -1;
+        g_realCreate = ImagingApi.WIMCreateFile;
+        g_realApply = ImagingApi.WIMApplyImage;
+        ImagingApi.WIMCreateFile = &OpenAfterTheGate;
+        ImagingApi.WIMApplyImage = &RecordingApply;
+    }
+    ~OpenHoldGuard()
+    {
+        ImagingApi.WIMCreateFile = g_realCreate;
+        ImagingApi.WIMApplyImage = g_realApply;
+    }
+};
+
+TEST_F(MountPageTest, ClosingThePageWhileTheFileOpensStopsTheApply)
+{
+    const QString target = m_dir + QStringLiteral("/target");
+    QDir().mkpath(target);
+    choose(Files().wim, target);
+    OpenHoldGuard guard;
+    QTest::mouseClick(button("apply"), Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([] { return g_heldInOpen.load(); }));
+    // The page asks for the stop before the worker has registered its
+    // callback; the stop must survive that step.
+    m_page.reset();
+    EXPECT_FALSE(TaskWorker().isRunning());
+    EXPECT_EQ(g_applyResult.load(), FALSE);
+    EXPECT_NE(ListTree(target).join(u' ').toStdString(), ListTree(Files().source).join(u' ').toStdString());
 }
 
 TEST_F(MountPageTest, ReadOnlyFileCannotBeMountedReadWrite)
