@@ -55,6 +55,9 @@ bool SplitAtLastComma(QString& path, QString& selector);
 // of the file has. A selector that is not a non-zero number is a name, looked
 // up exactly with FindImageByName.
 uint32_t ParseImageReference(QString& path);
+// The same; `unknownName` (when given) receives the selector when it is a
+// name that no image of the file has, and is cleared otherwise.
+uint32_t ParseImageReference(QString& path, QString* unknownName);
 
 // "/Compress None|Xpress|Lzx|Lzms" at position 3 or later: 0..3; 2 (LZX)
 // when it is missing, misplaced or followed by another word.

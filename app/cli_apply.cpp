@@ -192,7 +192,8 @@ CliResult RunApply(const QStringList& args, int switchIndex)
     task.args = args;
     task.switchIndex = switchIndex;
     QString file = args.at(2);
-    uint32_t number = ParseImageReference(file);
+    QString unknownName;
+    uint32_t number = ParseImageReference(file, &unknownName);
     if (number == 0)
         number = 1;
     QString target = args.at(3);
@@ -210,6 +211,9 @@ CliResult RunApply(const QStringList& args, int switchIndex)
         return CliResult::failed(QStringLiteral("the image file does not exist: ") + file);
     if (GetImageFileInfo(file, task.info) == 0)
         return CliResult::failed(QStringLiteral("the image file cannot be read: ") + file);
+    // A name that matches no image would otherwise apply image 1.
+    if (!unknownName.isEmpty())
+        return CliResult::failed(QStringLiteral("the image file has no image named ") + unknownName);
     if (number > task.info.ImageCount)
         return CliResult::failed(QStringLiteral("the image file has no image ") + QString::number(number));
     return RunUnattendedWork(task, UnattendedStopMode::Apply, 246, switchIndex == kSwitchExtrImage, true,

@@ -33,6 +33,13 @@ bool SplitAtLastComma(QString& path, QString& selector)
 
 uint32_t ParseImageReference(QString& path)
 {
+    return ParseImageReference(path, nullptr);
+}
+
+uint32_t ParseImageReference(QString& path, QString* unknownName)
+{
+    if (unknownName)
+        unknownName->clear();
     QString selector;
     if (!SplitAtLastComma(path, selector))
         return 0;
@@ -40,7 +47,10 @@ uint32_t ParseImageReference(QString& path)
     const uint32_t number = selector.trimmed().toUInt(&ok, 10);
     if (ok && number != 0)
         return number;
-    return FindImageByName(path, selector);
+    const uint32_t named = FindImageByName(path, selector);
+    if (named == 0 && !ok && !selector.isEmpty() && unknownName)
+        *unknownName = selector;
+    return named;
 }
 
 uint32_t GetCompressOption(const QStringList& args)

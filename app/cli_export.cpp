@@ -139,12 +139,16 @@ CliResult RunExport(const QStringList& args)
     UnattendedTask& task = CommandLineTask();
     task.args = args;
     QString source = args.at(2);
-    const uint32_t number = ParseImageReference(source);
+    QString unknownName;
+    const uint32_t number = ParseImageReference(source, &unknownName);
     const QString target = args.at(3);
     if (!QFileInfo(source).isFile())
         return CliResult::failed(QStringLiteral("the image file does not exist: ") + source);
     if (GetImageFileInfo(source, task.info) == 0)
         return CliResult::failed(QStringLiteral("the image file cannot be read: ") + source);
+    // A name that matches no image would otherwise export every image.
+    if (!unknownName.isEmpty())
+        return CliResult::failed(QStringLiteral("the image file has no image named ") + unknownName);
     if (number > task.info.ImageCount)
         return CliResult::failed(QStringLiteral("the image file has no image ") + QString::number(number));
     const uint32_t compression =

@@ -53,11 +53,14 @@ CliResult RunMount(const QStringList& args, bool readWrite)
     if (!ImagingApi.WIMMountImage)
         return CliResult::failed(QStringLiteral("mounting needs the imaging library from disk, which is not loaded"));
     QString file = args.at(2);
-    uint32_t number = ParseImageReference(file);
+    QString unknownName;
+    uint32_t number = ParseImageReference(file, &unknownName);
     if (number == 0)
         number = 1;
     if (!QFileInfo(file).isFile())
         return CliResult::failed(QStringLiteral("the image file does not exist: ") + file);
+    if (!unknownName.isEmpty())
+        return CliResult::failed(QStringLiteral("the image file has no image named ") + unknownName);
     UnattendedTask& task = CommandLineTask();
     task.args = args;
     PrepareUnattendedTask(task, file, number, args.size() > 3 ? args.at(3) : QString(), false);

@@ -249,6 +249,10 @@ TEST_F(CommandLineRun, ApplyBesideTheFileByNameAndIntoAFolder)
     EXPECT_EQ(f.readAll(), QByteArray("alpha\n"));
 
     expectFailure(kestrel({QStringLiteral("/Apply"), wim + QStringLiteral(",5"), target}), 1);
+    // A name that no image has applies nothing (not image 1).
+    const QString misnamed = dir + QStringLiteral("/misnamed");
+    expectFailure(kestrel({QStringLiteral("/Apply"), wim + QStringLiteral(",second"), misnamed}), 1);
+    EXPECT_FALSE(QFileInfo::exists(misnamed));
     expectFailure(kestrel({QStringLiteral("/Apply"), dir + QStringLiteral("/none.wim"), target}), 1);
     expectFailure(kestrel({QStringLiteral("/Apply"), wim}), 2);
     expectFailure(kestrel({QStringLiteral("/Apply"), dir + QStringLiteral("/two\nlines.wim"), target}), 1);
@@ -274,6 +278,11 @@ TEST_F(CommandLineRun, ExportAllImagesOrOne)
     EXPECT_EQ(field(info, QStringLiteral("Compression")), QStringLiteral("LZMS"));
     EXPECT_EQ(field(info, QStringLiteral("Boot Index")), QStringLiteral("1"));
     EXPECT_TRUE(imagex({QStringLiteral("verify"), one}).contains(QStringLiteral("verified"), Qt::CaseInsensitive));
+
+    // A name that no image has exports nothing (not every image).
+    const QString none = dir + QStringLiteral("/none.wim");
+    expectFailure(kestrel({QStringLiteral("/Export"), wim + QStringLiteral(",Secnod"), none}), 1);
+    EXPECT_FALSE(QFileInfo::exists(none));
 
     // The same image again: the target already holds it.
     expectFailure(kestrel({QStringLiteral("/Export"), wim + QStringLiteral(",2"), one}), 1);
@@ -531,6 +540,9 @@ TEST_F(CommandLineRun, MountThenUnmountAll)
     // Set an automatic mount base so that nothing lands elsewhere.
     expectOk(kestrel({QStringLiteral("/MountPath"), dir + QStringLiteral("/auto")}));
 
+    // A name that no image has mounts nothing (not image 1).
+    expectFailure(kestrel({QStringLiteral("/Mount"), wim + QStringLiteral(",Third"), first}), 1);
+    EXPECT_FALSE(IsMountPoint(first));
     expectOk(kestrel({QStringLiteral("/Mount"), wim + QStringLiteral(",2"), first}));
     ASSERT_TRUE(IsMountPoint(first));
     EXPECT_TRUE(QFileInfo(first + QStringLiteral("/sub/b.txt")).isFile());
