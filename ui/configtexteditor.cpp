@@ -16,7 +16,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QStringDecoder>
 #include <QVBoxLayout>
 
 namespace {
@@ -30,20 +29,6 @@ QString Bracketed(int n)
 }
 
 } // namespace
-
-QString DecodeConfigurationBytes(const QByteArray& bytes)
-{
-    if (bytes.size() >= 2 && uchar(bytes[0]) == 0xFF && uchar(bytes[1]) == 0xFE) {
-        QStringDecoder utf16(QStringDecoder::Utf16LE, QStringDecoder::Flag::Stateless);
-        QString text = utf16(bytes.mid(2));
-        // The text ends at a terminating zero, as the files this program writes have.
-        if (const qsizetype zero = text.indexOf(QChar(0)); zero >= 0)
-            text.truncate(zero);
-        return text;
-    }
-    QStringDecoder local(QStringDecoder::System);
-    return local(bytes);
-}
 
 ConfigTextEditorDialog::ConfigTextEditorDialog(QWidget* parent)
     : QDialog(parent), m_heading(new QLabel(this)), m_edit(new QPlainTextEdit(this))
@@ -120,7 +105,7 @@ bool ConfigTextEditorDialog::loadFile(const QString& path)
     QFile file(path);
     if (!QFileInfo(path).isFile() || file.size() > kMaxConfigurationBytes || !file.open(QIODevice::ReadOnly))
         return false;
-    const QStringList lines = DecodeConfigurationBytes(file.readAll()).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+    const QStringList lines = DecodeLanguageText(file.readAll()).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
     QStringList kept;
     for (const QString& line : lines) {
         if (line.startsWith(QLatin1String("[System_Flag]"), Qt::CaseInsensitive))

@@ -41,7 +41,3 @@ private:
 
 // Runs the editor modally; 1 when the text was applied, 0 when closed.
 int ConfigTextEditor(QWidget* owner);
-
-// Text of a configuration or language file: UTF-16LE with its byte-order
-// mark, else the locale's encoding.
-QString DecodeConfigurationBytes(const QByteArray& bytes);

@@ -106,7 +106,7 @@ TEST_F(ConfigEditorTest, SaveWritesMarkTextAndZero)
     ASSERT_GE(bytes.size(), 4);
     EXPECT_EQ(bytes.left(2), QByteArray("\xFF\xFE", 2));
     EXPECT_EQ(bytes.right(2), QByteArray(2, '\0'));
-    EXPECT_EQ(DecodeConfigurationBytes(bytes), QStringLiteral("[ExclusionList]\r\n\\中文.sys\r\n"));
+    EXPECT_EQ(DecodeLanguageText(bytes), QStringLiteral("[ExclusionList]\r\n\\中文.sys\r\n"));
     // What was saved loads back to the same text.
     ConfigTextEditorDialog again;
     ASSERT_TRUE(again.loadFile(target));
@@ -143,7 +143,7 @@ TEST_F(ConfigEditorTest, SaveOverAnExistingFileAsksFirst)
         EXPECT_EQ(question, QStringLiteral("选择是否覆盖已有的文件"));
         QFile f(target);
         EXPECT_TRUE(f.open(QIODevice::ReadOnly));
-        return DecodeConfigurationBytes(f.readAll());
+        return DecodeLanguageText(f.readAll());
     };
     EXPECT_EQ(saveAnswering(QMessageBox::No), QStringLiteral("old"));
     EXPECT_EQ(saveAnswering(QMessageBox::Yes), QStringLiteral("[ExclusionList]\r\nnew"));
