@@ -2,7 +2,7 @@
 #include "app/cli.h"
 #include "app/cli_actions.h"
 
-#include "app/language.h"
+#include "common/language.h"
 #include "app/switches.h"
 #include "common/textutil.h"
 #include "imaging/taskrun.h"

@@ -2,9 +2,8 @@
 // The actions behind the command-line switches (internal to the command line).
 #pragma once
 
-#include "imaging/taskcontext.h"
 #include "imaging/taskdialogs.h"
-#include "metadata/imagefileinfo.h"
+#include "pages/core/operationtask.h"
 
 #include <QString>
 #include <QStringList>
@@ -24,18 +23,12 @@ struct CliResult {
     static CliResult wrongArguments(const QString& what) { return {2, what}; }
 };
 
-// The unattended operation of one command-line run: the task record with the
-// switch's own fields.
+// The unattended operation of one command-line run: the operation's record
+// and the switch's arguments.
 struct UnattendedTask {
-    TASKCONTEXT ctx;
+    OperationTask ctx;
     QStringList args;
     int switchIndex = -1;
-    bool withWindow = false;
-    bool boot = false;
-    bool append = false;
-    QString imageName; // capture: the new image's name
-    WIMFILEINFO info;  // apply and export: the source file
-    std::vector<WIMIMAGEINFO> images; // export with a window: per-image file counts
     CliResult result;
 };
 
@@ -44,9 +37,9 @@ UnattendedTask& CommandLineTask();
 
 // Fills the task record before an operation: temporary folder, paths,
 // number, capture configuration ("/Config" file or the built-in one), the
-// boot flag; with a window the gate is set and the labels get their
-// prefixes. Returns the compression for a new file: the second path's own
-// when it names an existing file, else GetCompressOption.
+// boot flag; with a window the progress display is on, the gate is set and
+// the labels get their prefixes. Returns the compression for a new file: the
+// second path's own when it names an existing file, else GetCompressOption.
 uint32_t PrepareUnattendedTask(UnattendedTask& task, const QString& imageFile, uint32_t number,
                                const QString& secondPath, bool withWindow);
 
@@ -56,11 +49,6 @@ uint32_t PrepareUnattendedTask(UnattendedTask& task, const QString& imageFile, u
 // for when `onThread`, or directly. Returns the task's result.
 CliResult RunUnattendedWork(UnattendedTask& task, UnattendedStopMode mode, int actionString, bool wantWindow,
                             bool onThread, std::function<void(bool withWindow)> work);
-
-// The workers; each leaves its outcome in task.result.
-void ApplyWorker(UnattendedTask& task);
-void CaptureWorker(UnattendedTask& task);
-void ExportWorker(UnattendedTask& task);
 
 CliResult RunApply(const QStringList& args, int switchIndex);
 CliResult RunCapture(const QStringList& args, int switchIndex);
@@ -80,12 +68,6 @@ CliResult RunShellIntegration(const QStringList& args, bool registering);
 // A worker's result: success, "stopped", or the first failing step it
 // logged (`fallback` when it logged none).
 CliResult WorkerOutcome(const TASKCONTEXT& ctx, bool ok, const QString& fallback);
-
-// A path as the imaging layer takes it (UTF-16, zero-terminated by c_str()).
-std::u16string Units(const QString& text);
-// Creates the temporary folder with its parents when missing and hands it to
-// the open file (WIMSetTemporaryPath).
-bool SetTemporaryFolder(HANDLE wim, const QString& folder);
 
 // Opens a folder with the desktop's handler when a display exists.
 void OpenFolderInShell(const QString& folder);

@@ -3,9 +3,9 @@
 #include "app/cli.h"
 #include "app/cli_actions.h"
 
-#include "app/language.h"
+#include "common/language.h"
 #include "app/mountdirectory.h"
-#include "app/settings.h"
+#include "common/settings.h"
 #include "common/textutil.h"
 #include "imaging/mountlist.h"
 
@@ -73,11 +73,11 @@ CliResult RunMount(const QStringList& args, bool readWrite)
         if (!CreateUniqueMountDirectory(base, folder))
             return CliResult::failed(QStringLiteral("no mount folder can be made in ") + base);
     }
-    const std::u16string temp = Units(task.ctx.TempPath);
+    const QString& temp = task.ctx.TempPath;
     if (readWrite && !QFileInfo(task.ctx.TempPath).isDir())
         QDir().mkpath(task.ctx.TempPath);
     errno = 0;
-    if (!ImagingApi.WIMMountImage(Units(folder).c_str(), Units(file).c_str(), number, readWrite ? temp.c_str() : nullptr))
+    if (!ImagingApi.WIMMountImage(Utf16(folder), Utf16(file), number, readWrite ? Utf16(temp) : nullptr))
         return CliResult::failed(lastError(QStringLiteral("the image could not be mounted at ") + folder));
     OpenFolderInShell(folder);
     return CliResult::ok();
@@ -98,7 +98,7 @@ CliResult RunRemount(const QStringList& args)
         if (!(m.flags & WIM_MOUNT_FLAG_REMOUNTABLE))
             continue;
         QDir().mkpath(mountPath);
-        if (!ImagingApi.WIMRemountImage(Units(mountPath).c_str(), 0))
+        if (!ImagingApi.WIMRemountImage(Utf16(mountPath), 0))
             ++failures;
     }
     if (!known)
@@ -121,7 +121,7 @@ CliResult RunUnmount(const QStringList& args)
         }
         int failures = 0;
         for (const MountEntry& m : GetMountedImages()) {
-            if (!ImagingApi.WIMUnmountImage(Units(m.mountPath).c_str(), Units(m.imagePath).c_str(), m.imageIndex, FALSE))
+            if (!ImagingApi.WIMUnmountImage(Utf16(m.mountPath), Utf16(m.imagePath), m.imageIndex, FALSE))
                 ++failures;
         }
         return failures ? CliResult::failed(lastError(QStringLiteral("an image could not be unmounted")))
@@ -139,7 +139,7 @@ CliResult RunUnmount(const QStringList& args)
                                    "both out"));
             commit = *decision;
         }
-        if (!ImagingApi.WIMUnmountImage(Units(m.mountPath).c_str(), Units(m.imagePath).c_str(), m.imageIndex,
+        if (!ImagingApi.WIMUnmountImage(Utf16(m.mountPath), Utf16(m.imagePath), m.imageIndex,
                                         commit ? TRUE : FALSE))
             return CliResult::failed(lastError(QStringLiteral("the image could not be unmounted from ") + folder));
         return CliResult::ok();

@@ -3,7 +3,7 @@
 #include "app/cli.h"
 #include "app/cli_actions.h"
 
-#include "app/settings.h"
+#include "common/settings.h"
 #include "common/registry.h"
 
 #include <QDir>

@@ -3,9 +3,9 @@
 #include "app/cli.h"
 #include "app/cli_actions.h"
 
-#include "app/inisection.h"
-#include "app/language.h"
-#include "app/settings.h"
+#include "common/inisection.h"
+#include "common/language.h"
+#include "common/settings.h"
 #include "common/textutil.h"
 #include "imaging/configlists.h"
 #include "imaging/progress.h"
@@ -54,8 +54,8 @@ UnattendedTask& CommandLineTask()
 uint32_t PrepareUnattendedTask(UnattendedTask& task, const QString& imageFile, uint32_t number,
                                const QString& secondPath, bool withWindow)
 {
-    TASKCONTEXT& ctx = task.ctx;
-    task.withWindow = withWindow;
+    OperationTask& ctx = task.ctx;
+    ctx.ShowProgress = withWindow;
     if (withWindow) {
         OperationGate().set();
         ctx.ElapsedPrefix = GetLanguageString(kElapsedPrefix);
@@ -79,7 +79,7 @@ uint32_t PrepareUnattendedTask(UnattendedTask& task, const QString& imageFile, u
     else
         FillConfigurationLists(false, lists);
 
-    task.boot = HasOption(task.args, QStringLiteral("/Boot"));
+    ctx.Boot = HasOption(task.args, QStringLiteral("/Boot"));
     const QFileInfo second(secondPath);
     ctx.CompressionType = !secondPath.isEmpty() && second.isFile() ? GetImageFileCompression(secondPath)
                                                                     : GetCompressOption(task.args);
@@ -101,18 +101,6 @@ void OpenFolderInShell(const QString& folder)
     const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
     if (!opener.isEmpty())
         QProcess::startDetached(opener, {folder});
-}
-
-std::u16string Units(const QString& text)
-{
-    return text.toStdU16String();
-}
-
-bool SetTemporaryFolder(HANDLE wim, const QString& folder)
-{
-    if (!QFileInfo(folder).isDir())
-        QDir().mkpath(folder);
-    return ImagingApi.WIMSetTemporaryPath && ImagingApi.WIMSetTemporaryPath(wim, Units(folder).c_str()) != FALSE;
 }
 
 CliResult WorkerOutcome(const TASKCONTEXT& ctx, bool ok, const QString& fallback)

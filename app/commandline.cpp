@@ -20,12 +20,6 @@ CommandLine& record()
     return line;
 }
 
-QString& appDir()
-{
-    static QString dir;
-    return dir;
-}
-
 QString quoteIfBlank(const QString& arg)
 {
     if (arg.contains(u' ') || arg.contains(u'\t') || arg.isEmpty())
@@ -65,17 +59,6 @@ void CaptureCommandLine(int argc, const char* const* argv)
     else if (argc > 0 && QString::fromLocal8Bit(argv[0]).contains(u'/'))
         dir = QFileInfo(QString::fromLocal8Bit(argv[0])).absolutePath();
     SetApplicationDirectory(dir);
-}
-
-QString ApplicationDirectory()
-{
-    return appDir();
-}
-
-void SetApplicationDirectory(const QString& dir)
-{
-    appDir() = dir;
-    SetEnvironmentText(QStringLiteral("AppPath"), dir);
 }
 
 RunMode DecideRunMode(const QStringList& args, bool isExistingFile, bool hasMountCommand)

@@ -3,6 +3,8 @@
 // decided from it.
 #pragma once
 
+#include "common/appdirectory.h"
+
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -40,11 +42,6 @@ CommandLine MakeCommandLine(int argc, const char* const* argv);
 const CommandLine& GetCommandLine();
 void CaptureCommandLine(int argc, const char* const* argv);
 
-// The folder of the running program ("/opt/kestrel/x64"). It comes from the
-// executable itself rather than argument 0, which on Linux is often a bare
-// name found through PATH. Published as "AppPath".
-QString ApplicationDirectory();
-void SetApplicationDirectory(const QString& dir);
 
 // The run-mode decision. `isExistingFile` is whether argument 1 names an
 // existing file, `hasMountCommand` whether that file's mount settings hold a

@@ -21,5 +21,12 @@ QString CutToUnits(const QString& text, int units);
 // always terminated.
 void CopyToUnits(char16_t* buffer, int units, const QString& text);
 
+// The text as the imaging layer takes it: UTF-16, zero-terminated, valid as
+// long as `text` is neither changed nor destroyed.
+inline const char16_t* Utf16(const QString& text)
+{
+    return reinterpret_cast<const char16_t*>(text.utf16());
+}
+
 // Reads a zero-terminated char16_t text of at most `units` units.
 QString FromUnits(const char16_t* buffer, int units);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "imaging/binding.h"
 
-#include "app/language.h"
+#include "common/language.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "imaging/callbacks.h"
 
-#include "app/language.h"
+#include "common/language.h"
 #include "imaging/progress.h"
-#include "metadata/imageformat.h"
+#include "common/format.h"
 
 #include <cmath>
 

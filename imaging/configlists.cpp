@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "imaging/configlists.h"
 
-#include "app/inisection.h"
-#include "app/language.h"
+#include "common/inisection.h"
+#include "common/language.h"
 
 namespace {
 

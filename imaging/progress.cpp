@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "imaging/progress.h"
 
-#include "app/language.h"
-#include "metadata/imageformat.h"
+#include "common/language.h"
+#include "common/format.h"
 
 #include <QMetaObject>
 #include <QThread>
@@ -22,25 +22,7 @@ void deliver(TASKCONTEXT& ctx, TaskWindow* window, std::function<void(TaskWindow
 {
     if (!window)
         return;
-    // The run id is read before the abandoned flag: an update that passes
-    // the flag while a forced stop happens then carries the old id and is
-    // dropped on arrival.
-    const uint64_t runId = ctx.RunId.load();
-    if (ctx.Abandoned.load() && !evenAbandoned)
-        return;
-    QObject* poster = ctx.Poster.data();
-    if (!poster) {
-        update(*window);
-        return;
-    }
-    TASKCONTEXT* context = &ctx;
-    QMetaObject::invokeMethod(
-        poster,
-        [context, window, runId, update = std::move(update)] {
-            if (context->RunId.load() == runId)
-                update(*window);
-        },
-        Qt::QueuedConnection);
+    PostToPoster(ctx, [window, update = std::move(update)] { update(*window); }, evenAbandoned);
 }
 
 QString errorText(int savedErrno)
@@ -51,6 +33,29 @@ QString errorText(int savedErrno)
 }
 
 } // namespace
+
+void PostToPoster(TASKCONTEXT& ctx, std::function<void()> action, bool evenAbandoned)
+{
+    // The run id is read before the abandoned flag: an update that passes
+    // the flag while a forced stop happens then carries the old id and is
+    // dropped on arrival.
+    const uint64_t runId = ctx.RunId.load();
+    if (ctx.Abandoned.load() && !evenAbandoned)
+        return;
+    QObject* poster = ctx.Poster.data();
+    if (!poster) {
+        action();
+        return;
+    }
+    TASKCONTEXT* context = &ctx;
+    QMetaObject::invokeMethod(
+        poster,
+        [context, runId, action = std::move(action)] {
+            if (context->RunId.load() == runId)
+                action();
+        },
+        Qt::QueuedConnection);
+}
 
 void PostToWindow(TASKCONTEXT& ctx, TaskWindow* window, std::function<void(TaskWindow&)> update)
 {

@@ -11,6 +11,12 @@
 // Hands `update` for `window` to the context's poster; nothing when the
 // window is null or the worker was abandoned (forced stop).
 void PostToWindow(TASKCONTEXT& ctx, TaskWindow* window, std::function<void(TaskWindow&)> update);
+// The one way anything of a run reaches the GUI thread: `action` runs
+// through the record's poster, queued and in order, and is dropped on
+// arrival when the run it belongs to has been stopped by force or replaced;
+// without a poster it runs at once on the calling thread. Nothing is posted
+// for an abandoned run unless `evenAbandoned` (the forced stop's own lines).
+void PostToPoster(TASKCONTEXT& ctx, std::function<void()> action, bool evenAbandoned = false);
 void PostText(TASKCONTEXT& ctx, TaskWindow* window, const QString& text);
 
 // PercentText = "<percent>%" (its length beside it), then the bar's position.

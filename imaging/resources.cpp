@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "imaging/resources.h"
 
+#include "common/language.h"
+
 #include <QFile>
 #include <QResource>
 #include <QString>
@@ -153,4 +155,9 @@ QByteArray UnpackCarriedResource(CarriedResource which)
     if (!res.isValid() || res.compressionAlgorithm() != QResource::NoCompression)
         return QByteArray();
     return UnpackResource(reinterpret_cast<const char*>(res.data()), qsizetype(res.size()));
+}
+
+void UseCarriedLanguage()
+{
+    SetBuiltInLanguageSource([] { return UnpackCarriedResource(CarriedResource::DefaultLanguage); });
 }

@@ -27,6 +27,10 @@ enum class CarriedResource {
 // width. Empty when the resource is missing or cannot be unpacked.
 QByteArray UnpackCarriedResource(CarriedResource which);
 
+// Makes the carried language file the built-in language (LoadBuiltInLanguage
+// and LoadLanguage take it from there). Called once at start-up.
+void UseCarriedLanguage();
+
 // The name of the embedded container of a resource (":/kestrel/carried/...").
 QString CarriedResourcePath(CarriedResource which);
 

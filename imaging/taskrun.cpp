@@ -5,7 +5,6 @@
 #include "imaging/progress.h"
 #include "imaging/ticker.h"
 
-#include <QMetaObject>
 
 bool PrepareTaskStart(std::chrono::milliseconds patience)
 {
@@ -21,24 +20,12 @@ bool StartTaskWorker(TASKCONTEXT& ctx, std::function<void()> routine, std::funct
         return false;
     ctx.resetProgress();
     ctx.Abandoned = 0;
-    const uint64_t runId = ++ctx.RunId;
+    ++ctx.RunId;
     TASKCONTEXT* context = &ctx;
-    return TaskWorker().start([context, runId, routine = std::move(routine), onFinished = std::move(onFinished)] {
+    return TaskWorker().start([context, routine = std::move(routine), onFinished = std::move(onFinished)] {
         routine();
-        if (!onFinished || context->Abandoned.load())
-            return;
-        QObject* poster = context->Poster.data();
-        if (!poster) {
-            onFinished();
-            return;
-        }
-        QMetaObject::invokeMethod(
-            poster,
-            [context, runId, onFinished] {
-                if (context->RunId.load() == runId)
-                    onFinished();
-            },
-            Qt::QueuedConnection);
+        if (onFinished)
+            PostToPoster(*context, onFinished);
     });
 }
 

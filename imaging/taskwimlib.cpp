@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "imaging/taskwimlib.h"
 
-#include "app/language.h"
+#include "common/language.h"
 #include "imaging/imagingapi.h"
 #include "imaging/progress.h"
 #include "imaging/taskdialogs.h"

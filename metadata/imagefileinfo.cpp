@@ -3,7 +3,7 @@
 
 #include "common/textutil.h"
 #include "metadata/imageformat.h"
-#include "metadata/wimhandle.h"
+#include "imaging/wimhandle.h"
 #include "metadata/xmlnodes.h"
 
 #include <pugixml.hpp>
@@ -14,29 +14,6 @@
 
 namespace {
 
-const char16_t* units(const QString& text)
-{
-    return reinterpret_cast<const char16_t*>(text.utf16());
-}
-
-HANDLE openTwice(const QString& path, DWORD access, DWORD disposition, DWORD flags, DWORD compression)
-{
-    if (!ImagingApi.WIMCreateFile)
-        return nullptr;
-    DWORD created = 0;
-    HANDLE handle = ImagingApi.WIMCreateFile(units(path), access, disposition, flags, compression, &created);
-    if (!handle) {
-        // A solid LZMS file (ESD) opens only when it is allowed explicitly.
-        created = 0;
-        handle = ImagingApi.WIMCreateFile(units(path), access, disposition, WIM_FLAG_ALLOW_LZMS, compression, &created);
-    }
-    return handle;
-}
-
-DWORD lzmsFlag(uint32_t compression)
-{
-    return compression == WIM_COMPRESS_LZMS ? WIM_FLAG_ALLOW_LZMS : 0;
-}
 
 uint32_t toU32(uint64_t value)
 {
@@ -105,31 +82,6 @@ void readImage(pugi::xml_node node, WIMIMAGEINFO& image)
 }
 
 } // namespace
-
-HANDLE OpenImageFileRead(const QString& path)
-{
-    return openTwice(path, WIM_GENERIC_READ, WIM_OPEN_EXISTING, 0, WIM_COMPRESS_NONE);
-}
-
-HANDLE OpenImageFileReadWrite(const QString& path)
-{
-    return openTwice(path, WIM_GENERIC_READ | WIM_GENERIC_WRITE, WIM_OPEN_EXISTING, 0, WIM_COMPRESS_NONE);
-}
-
-HANDLE OpenImageFileAppend(const QString& path, uint32_t compression)
-{
-    return openTwice(path, WIM_GENERIC_READ | WIM_GENERIC_WRITE, WIM_OPEN_ALWAYS, lzmsFlag(compression), compression);
-}
-
-HANDLE CreateImageFileWrite(const QString& path, uint32_t compression)
-{
-    return openTwice(path, WIM_GENERIC_WRITE, WIM_CREATE_ALWAYS, lzmsFlag(compression), compression);
-}
-
-HANDLE OpenImageFileModify(const QString& path, uint32_t compression)
-{
-    return openTwice(path, WIM_GENERIC_READ | WIM_GENERIC_WRITE, WIM_OPEN_EXISTING, lzmsFlag(compression), compression);
-}
 
 std::optional<WIM_INFO> GetImageFileAttributes(HANDLE wim)
 {

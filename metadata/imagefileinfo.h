@@ -45,15 +45,6 @@ struct WIMIMAGEINFO {
     uint32_t DirCount = 0;
 };
 
-// The five ways of opening an image file. Each tries once with its flags and,
-// when that gives no handle, once more with WIM_FLAG_ALLOW_LZMS. nullptr on
-// failure (errno from the layer). The caller closes the handle (WimHandle).
-HANDLE OpenImageFileRead(const QString& path);
-HANDLE OpenImageFileReadWrite(const QString& path);
-HANDLE OpenImageFileAppend(const QString& path, uint32_t compression);
-HANDLE CreateImageFileWrite(const QString& path, uint32_t compression);
-HANDLE OpenImageFileModify(const QString& path, uint32_t compression);
-
 // The attribute block of an open file, nothing when the layer refuses.
 std::optional<WIM_INFO> GetImageFileAttributes(HANDLE wim);
 

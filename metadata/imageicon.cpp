@@ -19,9 +19,9 @@ QImage atSize(const QImage& picture, int size)
 
 // Runs a change of image 1 on a file: open, load, change, close.
 template <typename Change>
-int changeFile(const QString& path, Change change)
+int changeFile(const QString& path, const QString& tempFolder, Change change)
 {
-    ImageXmlSession session;
+    ImageXmlSession session(tempFolder);
     const ImageXmlSession::Stage stage = session.open(path, ImageXmlSession::Access::Change, 1);
     if (stage == ImageXmlSession::Stage::NotOpened || stage == ImageXmlSession::Stage::NoTemporaryPath ||
         stage == ImageXmlSession::Stage::NotLoaded)
@@ -95,12 +95,12 @@ int DeleteImageIconXml(HANDLE image)
     return StoreImageXml(image, document) ? kIconOk : kIconNotStored;
 }
 
-int WriteImageIcon(const QString& path, const QString& encodedText)
+int WriteImageIcon(const QString& path, const QString& encodedText, const QString& tempFolder)
 {
-    return changeFile(path, [&](HANDLE image) { return WriteImageIconXml(image, encodedText); });
+    return changeFile(path, tempFolder, [&](HANDLE image) { return WriteImageIconXml(image, encodedText); });
 }
 
-int DeleteImageIcon(const QString& path)
+int DeleteImageIcon(const QString& path, const QString& tempFolder)
 {
-    return changeFile(path, [](HANDLE image) { return DeleteImageIconXml(image); });
+    return changeFile(path, tempFolder, [](HANDLE image) { return DeleteImageIconXml(image); });
 }

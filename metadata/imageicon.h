@@ -40,5 +40,6 @@ int WriteImageIconXml(HANDLE image, const QString& encodedText);
 int DeleteImageIconXml(HANDLE image);
 
 // The same, opening the file for a change and loading image 1 first.
-int WriteImageIcon(const QString& path, const QString& encodedText);
-int DeleteImageIcon(const QString& path);
+// `tempFolder` is the working folder of the change (empty: the system's).
+int WriteImageIcon(const QString& path, const QString& encodedText, const QString& tempFolder = QString());
+int DeleteImageIcon(const QString& path, const QString& tempFolder = QString());

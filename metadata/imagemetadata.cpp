@@ -25,11 +25,11 @@ bool ApplyMetadataEdit(pugi::xml_node image, const IMAGEMETADATAEDIT& edit)
     return true;
 }
 
-bool SetImageMetadata(const QString& path, const IMAGEMETADATAEDIT& edit)
+bool SetImageMetadata(const QString& path, const IMAGEMETADATAEDIT& edit, const QString& tempFolder)
 {
     if (edit.ImageIndex == 0)
         return false;
-    ImageXmlSession session;
+    ImageXmlSession session(tempFolder);
     if (session.open(path, ImageXmlSession::Access::Change, edit.ImageIndex) != ImageXmlSession::Stage::Ready)
         return false;
     if (!ApplyMetadataEdit(session.imageElement(), edit) || !session.store())

@@ -23,4 +23,5 @@ bool ApplyMetadataEdit(pugi::xml_node image, const IMAGEMETADATAEDIT& edit);
 
 // Changes image edit.ImageIndex of the file and, when asked, makes it the
 // boot image. True when everything asked was stored.
-bool SetImageMetadata(const QString& path, const IMAGEMETADATAEDIT& edit);
+// `tempFolder` is the working folder of the change (empty: the system's).
+bool SetImageMetadata(const QString& path, const IMAGEMETADATAEDIT& edit, const QString& tempFolder = QString());

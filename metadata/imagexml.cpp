@@ -1,26 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "metadata/imagexml.h"
 
-#include "app/settings.h"
 #include "metadata/imagefileinfo.h"
 #include "metadata/xmlnodes.h"
 
-#include <QDir>
-#include <QFileInfo>
 
 #include <string_view>
-
-bool SetWorkingTemporaryPath(HANDLE wim)
-{
-    if (!ImagingApi.WIMSetTemporaryPath)
-        return false;
-    QString folder = AppSettings().wimTempPath;
-    if (folder.isEmpty())
-        folder = SystemTempPath();
-    if (!QFileInfo(folder).isDir())
-        QDir().mkpath(folder);
-    return ImagingApi.WIMSetTemporaryPath(wim, reinterpret_cast<const char16_t*>(folder.utf16())) != FALSE;
-}
 
 bool FetchImageXml(HANDLE image, pugi::xml_document& document)
 {
@@ -52,10 +37,10 @@ bool StoreImageXml(HANDLE image, const pugi::xml_document& document)
 
 ImageXmlSession::Stage ImageXmlSession::open(const QString& path, Access access, uint32_t index)
 {
-    m_file.reset(access == Access::Change ? OpenImageFileReadWrite(path) : OpenImageFileRead(path));
+    m_file = access == Access::Change ? OpenImageFileReadWrite(path) : OpenImageFileRead(path);
     if (!m_file)
         return Stage::NotOpened;
-    if (!SetWorkingTemporaryPath(m_file.get()))
+    if (!SetTemporaryFolder(m_file.get(), m_tempFolder))
         return Stage::NoTemporaryPath;
     if (!ImagingApi.WIMLoadImage)
         return Stage::NotLoaded;

@@ -3,16 +3,13 @@
 // the file, set the temporary folder, load the image, fetch and parse.
 #pragma once
 
-#include "metadata/wimhandle.h"
+#include "imaging/wimhandle.h"
 
 #include <QString>
 #include <pugixml.hpp>
 
 #include <cstdint>
-
-// The settings' temporary working folder (the system one when unset),
-// created with its parents when missing, set on the open file.
-bool SetWorkingTemporaryPath(HANDLE wim);
+#include <utility>
 
 // Fetches and parses the XML of an open image; false when the layer gives
 // none or it does not parse.
@@ -31,6 +28,9 @@ public:
     enum class Access { Read, Change };
     enum class Stage { NotOpened, NoTemporaryPath, NotLoaded, NoXml, NoImageElement, Ready };
 
+    // `tempFolder` is the working folder the file gets (empty: the system's).
+    explicit ImageXmlSession(QString tempFolder = QString()) : m_tempFolder(std::move(tempFolder)) {}
+
     // Runs the steps up to the IMAGE element; the result is the stage reached.
     Stage open(const QString& path, Access access, uint32_t index);
 
@@ -44,6 +44,7 @@ public:
     bool closeFile() { return m_file.close(); }
 
 private:
+    QString m_tempFolder;
     WimHandle m_file;
     WimHandle m_image;
     pugi::xml_document m_document;

@@ -120,9 +120,9 @@ uint32_t ReadMountSettings(const QString& path, MOUNTSETTINGS& settings)
     return settings.MountId;
 }
 
-bool WriteMountSettings(const QString& path, const MOUNTSETTINGS& settings)
+bool WriteMountSettings(const QString& path, const MOUNTSETTINGS& settings, const QString& tempFolder)
 {
-    ImageXmlSession session;
+    ImageXmlSession session(tempFolder);
     if (session.open(path, ImageXmlSession::Access::Change, 1) != ImageXmlSession::Stage::Ready)
         return false;
     if (!WriteMountElement(session.imageElement(), settings) || !session.store())
@@ -131,9 +131,9 @@ bool WriteMountSettings(const QString& path, const MOUNTSETTINGS& settings)
     return session.closeFile();
 }
 
-bool ClearMountSettings(const QString& path)
+bool ClearMountSettings(const QString& path, const QString& tempFolder)
 {
-    ImageXmlSession session;
+    ImageXmlSession session(tempFolder);
     if (session.open(path, ImageXmlSession::Access::Change, 1) != ImageXmlSession::Stage::Ready)
         return false;
     if (!ClearMountElement(session.imageElement()))

@@ -45,11 +45,12 @@ uint32_t MountedImageIndex(const QString& path);
 uint32_t ReadMountSettings(const QString& path, MOUNTSETTINGS& settings);
 
 // Stores the settings in image 1; false when the file cannot be changed.
-bool WriteMountSettings(const QString& path, const MOUNTSETTINGS& settings);
+// `tempFolder` is the working folder of the change (empty: the system's).
+bool WriteMountSettings(const QString& path, const MOUNTSETTINGS& settings, const QString& tempFolder = QString());
 
 // Removes the settings from image 1, keeping the icon. True also when the
 // file carries no private element.
-bool ClearMountSettings(const QString& path);
+bool ClearMountSettings(const QString& path, const QString& tempFolder = QString());
 
 // Removes KESTREL from the last image of an open target file (after an
 // export added it). True when that image carries no element afterwards.

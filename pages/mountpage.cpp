@@ -4,8 +4,8 @@
 // mountpageactions.cpp and mountpageapply.cpp.
 #include "pages/mountpage.h"
 
-#include "app/language.h"
-#include "app/settings.h"
+#include "common/language.h"
+#include "common/settings.h"
 #include "imaging/binding.h"
 #include "imaging/taskrun.h"
 #include "metadata/infobox.h"

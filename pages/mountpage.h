@@ -145,7 +145,7 @@ private:
     bool m_applyRunning = false; // from a started apply until its end reached the page
 
     // The apply operation and the windows its worker posts to.
-    ApplyTask m_task;
+    OperationTask m_task;
     FunctionTaskWindow m_infoWindow;
     FunctionTaskWindow m_elapsedWindow;
     FunctionTaskWindow m_remainingWindow;

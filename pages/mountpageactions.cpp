@@ -4,8 +4,8 @@
 // for its duration.
 #include "pages/mountpage.h"
 
-#include "app/language.h"
-#include "app/settings.h"
+#include "common/language.h"
+#include "common/settings.h"
 #include "imaging/progress.h"
 #include "pages/core/mountlogic.h"
 

@@ -4,7 +4,8 @@
 // button.
 #include "pages/mountpage.h"
 
-#include "app/language.h"
+#include "common/language.h"
+#include "common/settings.h"
 #include "imaging/taskrun.h"
 #include "ui/sharedcontrols.h"
 
@@ -42,15 +43,15 @@ void MountPage::setupTask()
     m_task.CountLabel = &m_countWindow;
     m_task.ProgressBar = &m_progressWindow;
 
-    ApplyPageEvents& ev = m_task.Events;
-    ev.applyCallStarted = [this] {
+    OperationEvents& ev = m_task.Events;
+    ev.callStarted = [this] {
         m_progress->setValue(0);
         m_progress->setFormat(QStringLiteral("0%"));
         setProgressVisible(true);
         lockPage();
         setApplyRunning(true);
     };
-    ev.applyCallEnded = [this] { unlockPage(); };
+    ev.callEnded = [this] { unlockPage(); };
     ev.stopButtonDone = [this] { setApplyRunning(false); };
     ev.openFolder = [this](const QString& folder) { openFolder(folder); };
     ev.finished = [this](bool) {
@@ -89,6 +90,7 @@ void MountPage::applyImage()
     ApplyRequest request;
     request.imageFile = m_fileEdit->text();
     request.targetFolder = m_folderEdit->text();
+    request.tempFolder = AppSettings().wimTempPath;
     request.imageIndex = uint32_t(m_indexSpin->value());
     request.fileInfo = m_fileInfo;
     request.noConfiguration = m_noConfig->isChecked();

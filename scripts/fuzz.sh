@@ -10,7 +10,7 @@ if ! command -v clang++ >/dev/null; then
   exit 1
 fi
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-      -DKESTREL_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+      -DKESTREL_FUZZ=ON -DKESTREL_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 targets=$(cd tests/fuzz && ls fuzz_*.cpp 2>/dev/null | sed 's/\.cpp$//' || true)
 [ -n "$targets" ] || { echo "fuzz: no fuzz targets"; exit 0; }
 ninja -C build-fuzz $targets

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/mainwindow.h"
 
-#include "app/language.h"
+#include "common/language.h"
 #include "ui/drawing.h"
 #include "ui/languagewidgets.h"
 #include "ui/mountnotice.h"

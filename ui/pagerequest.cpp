@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/pagerequest.h"
 
-#include "app/inisection.h"
+#include "common/inisection.h"
 #include "metadata/imagefileinfo.h"
 #include "ui/pageframework.h"
 

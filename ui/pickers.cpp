@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/pickers.h"
 
-#include "app/language.h"
+#include "common/language.h"
 #include "common/textutil.h"
 
 #include <QDir>

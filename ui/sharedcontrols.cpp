@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/sharedcontrols.h"
 
-#include "app/inisection.h"
-#include "app/language.h"
+#include "common/inisection.h"
+#include "common/language.h"
 #include "ui/drawing.h"
 
 #include <QAbstractButton>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/unattendeddialog.h"
 
-#include "app/language.h"
+#include "common/language.h"
 #include "imaging/taskrun.h"
 #include "imaging/taskwimlib.h"
 #include "ui/drawing.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/wimlibtaskdialog.h"
 
-#include "app/language.h"
+#include "common/language.h"
 #include "imaging/progress.h"
 #include "ui/drawing.h"
 #include "ui/unattendeddialog.h"

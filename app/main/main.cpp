@@ -5,9 +5,10 @@
 #include "app/cli.h"
 #include "app/commandline.h"
 #include "app/doubleclickmount.h"
-#include "app/language.h"
-#include "app/settings.h"
+#include "common/language.h"
+#include "common/settings.h"
 #include "imaging/binding.h"
+#include "imaging/resources.h"
 #include "imaging/resourcepacker.h"
 #include "pages/registerpages.h"
 #include "ui/mainwindow.h"
@@ -45,6 +46,7 @@ int main(int argc, char** argv)
     CaptureCommandLine(argc, argv);
     const CommandLine& cmd = GetCommandLine();
     LoadSettings(ApplicationDirectory());
+    UseCarriedLanguage();
     LoadLanguage();
     g_imagingLibraryFlag = BindImagingLibraries(ApplicationDirectory());
 

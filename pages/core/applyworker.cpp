@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "pages/core/applyworker.h"
 
-#include "app/settings.h"
 #include "common/abortlock.h"
 #include "common/textutil.h"
 #include "imaging/callbacks.h"
@@ -9,12 +8,11 @@
 #include "imaging/progress.h"
 #include "imaging/taskrun.h"
 #include "metadata/splitparts.h"
-#include "metadata/wimhandle.h"
+#include "imaging/wimhandle.h"
 #include "pages/core/mountlogic.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QMetaObject>
 
 #include <cerrno>
 #include <mutex>
@@ -35,33 +33,6 @@ enum : int {
     kStepOverall = 19,
 };
 
-const char16_t* Utf16(const QString& s)
-{
-    return reinterpret_cast<const char16_t*>(s.utf16());
-}
-
-// Page events travel through the same poster as the step log, so the page
-// sees them in the order the worker made them.
-void PostEvent(ApplyTask& task, std::function<void()> event)
-{
-    if (!event || task.Abandoned.load())
-        return;
-    QObject* poster = task.Poster.data();
-    if (!poster) {
-        event();
-        return;
-    }
-    const uint64_t runId = task.RunId.load();
-    ApplyTask* t = &task;
-    QMetaObject::invokeMethod(
-        poster,
-        [t, runId, event = std::move(event)] {
-            if (t->RunId.load() == runId)
-                event();
-        },
-        Qt::QueuedConnection);
-}
-
 } // namespace
 
 DWORD ApplyFlags(bool clearSecurity)
@@ -69,19 +40,7 @@ DWORD ApplyFlags(bool clearSecurity)
     return clearSecurity ? (WIM_FLAG_FILEINFO | WIM_FLAG_NO_FILEACL | WIM_FLAG_NO_DIRACL) : WIM_FLAG_FILEINFO;
 }
 
-BOOL PrepareTemporaryPath(HANDLE wim, const QString& folder)
-{
-    if (!ImagingApi.WIMSetTemporaryPath) {
-        errno = ENOSYS;
-        return FALSE;
-    }
-    // A level that cannot be made is left to WIMSetTemporaryPath to report.
-    if (!folder.isEmpty() && !QFileInfo(folder).isDir())
-        QDir().mkpath(folder);
-    return ImagingApi.WIMSetTemporaryPath(wim, Utf16(folder));
-}
-
-ApplyStart StartApply(ApplyTask& task, const ApplyRequest& request, const std::function<bool()>& askOverwrite,
+ApplyStart StartApply(OperationTask& task, const ApplyRequest& request, const std::function<bool()>& askOverwrite,
                       const std::function<void()>& prepareInfoBox)
 {
     const QString target = CutToUnits(request.targetFolder, kPathUnits);
@@ -94,16 +53,16 @@ ApplyStart StartApply(ApplyTask& task, const ApplyRequest& request, const std::f
 
     task.ImagePath = CutToUnits(request.imageFile, kPathUnits);
     task.TargetPath = target;
-    task.TempPath = CutToUnits(AppSettings().wimTempPath, kPathUnits);
+    task.TempPath = CutToUnits(request.tempFolder, kPathUnits);
     task.ImageIndex = request.imageIndex;
-    task.FileCopy = request.fileInfo;
-    task.FileInfo = &task.FileCopy;
-    task.PartNumber = request.fileInfo.PartNumber;
+    task.setFileInfo(request.fileInfo);
+    task.ShowProgress = true;
+    task.CreateTarget = false;
     task.ClearSecurity = request.clearSecurity;
     task.OpenWhenDone = request.openWhenDone;
     task.Succeeded = false;
     FillConfigurationLists(request.noConfiguration, task);
-    ApplyTask* t = &task;
+    OperationTask* t = &task;
     const bool started = StartTaskWorker(task, [t] { ApplyWorker(*t); }, [t] {
         if (t->Events.finished)
             t->Events.finished(t->Succeeded);
@@ -117,23 +76,28 @@ namespace {
 // "注册回调消息..." to "卸载回调消息...". errno is left as the failing step
 // (or the apply) set it, for the overall line. True when the image was
 // applied.
-bool ApplyOpenFile(ApplyTask& task, HANDLE file)
+bool ApplyOpenFile(OperationTask& task, HANDLE file)
 {
-    LogStep(task, kStepRegisterCallback);
     {
         // The counters start afresh, but a stop asked for while the file
         // was opened (the page or the program closing) still holds; stops
-        // are asked for under the abort lock.
+        // are asked for under the abort lock. Done before the step line, so
+        // that a failure of the step is reported under its own name.
         std::lock_guard lock(AbortLock());
         const uint32_t cancel = task.Cancel.load();
+        const QString failure = task.FailureText;
         task.resetProgress();
         task.Cancel = cancel;
+        task.FailureText = failure;
     }
+    LogStep(task, kStepRegisterCallback);
     // Trailing separators of the typed target are not part of the root:
     // patterns such as "\pagefile.sys" must still meet their separator.
     task.RootLength = static_cast<uint32_t>(RootLength(task.TargetPath));
+    // Without a progress display only the capture configuration filters.
+    task.MessageCallback = task.ShowProgress ? ApplyProgressCallback : ApplyFilterCallback;
     const bool registered = ImagingApi.WIMRegisterMessageCallback &&
-                            ImagingApi.WIMRegisterMessageCallback(file, ApplyProgressCallback, &task) !=
+                            ImagingApi.WIMRegisterMessageCallback(file, task.MessageCallback, &task) !=
                                 INVALID_CALLBACK_VALUE;
     if (!registered) {
         LogResult(task, false, true);
@@ -144,7 +108,7 @@ bool ApplyOpenFile(ApplyTask& task, HANDLE file)
     bool applied = false;
     LogStep(task, kStepTempFolder);
     WimHandle image;
-    if (!PrepareTemporaryPath(file, task.TempPath)) {
+    if (!SetTemporaryFolder(file, task.TempPath)) {
         LogResult(task, false, true);
     } else {
         LogResult(task, true);
@@ -153,15 +117,17 @@ bool ApplyOpenFile(ApplyTask& task, HANDLE file)
         LogResult(task, bool(image), true);
     }
     if (image) {
-        PostEvent(task, task.Events.applyCallStarted);
+        PostEvent(task, task.Events.callStarted);
         const DWORD flags = ApplyFlags(task.ClearSecurity);
         LogLineBreak(task);
         LogStep(task, kStepApply);
+        if (task.CreateTarget)
+            QDir().mkpath(task.TargetPath);
         applied = ImagingApi.WIMApplyImage && ImagingApi.WIMApplyImage(image.get(), Utf16(task.TargetPath), flags);
         const int applyErrno = errno;
         LogResult(task, applied, true, applyErrno);
         LogLineBreak(task);
-        PostEvent(task, task.Events.applyCallEnded);
+        PostEvent(task, task.Events.callEnded);
         LogStep(task, kStepCloseImage);
         LogResult(task, image.close(), true);
         PostEvent(task, task.Events.stopButtonDone);
@@ -171,7 +137,7 @@ bool ApplyOpenFile(ApplyTask& task, HANDLE file)
     LogStep(task, kStepUnregisterCallback);
     LogResult(task,
               ImagingApi.WIMUnregisterMessageCallback &&
-                  ImagingApi.WIMUnregisterMessageCallback(file, ApplyProgressCallback),
+                  ImagingApi.WIMUnregisterMessageCallback(file, task.MessageCallback),
               true);
     errno = lastErrno;
     return applied;
@@ -179,14 +145,15 @@ bool ApplyOpenFile(ApplyTask& task, HANDLE file)
 
 } // namespace
 
-void ApplyWorker(ApplyTask& task)
+void ApplyWorker(OperationTask& task)
 {
     LogStep(task, kStepApplyTask);
     LogLineBreak(task);
     LogLineBreak(task);
     LogStep(task, kStepOpenFile);
 
-    BeginTaskRun(task);
+    if (task.ShowProgress)
+        BeginTaskRun(task);
 
     const uint16_t totalParts = task.FileInfo ? task.FileInfo->TotalParts : 1;
     // A derived name that is not part 1 of its set must not be applied: the
@@ -194,7 +161,7 @@ void ApplyWorker(ApplyTask& task)
     WimHandle file;
     errno = ENOENT;
     if (totalParts < 2 || FirstSplitPartName(task.ImagePath, task.PartNumber))
-        file.reset(OpenImageFileRead(task.ImagePath));
+        file = OpenImageFileRead(task.ImagePath);
     if (file && totalParts >= 2)
         errno = ENOENT; // a missing second part is found without a call that sets it
     const bool opened = file && (totalParts < 2 || ReferenceSplitParts(file.get(), task.ImagePath, totalParts));
@@ -217,7 +184,8 @@ void ApplyWorker(ApplyTask& task)
     const bool cancelled = task.Cancel.load() != 0;
     LogResult(task, applied, !cancelled);
     task.Succeeded = applied;
-    EndTaskRun(task);
+    if (task.ShowProgress)
+        EndTaskRun(task);
 
     if (applied && task.OpenWhenDone && task.Events.openFolder)
         PostEvent(task, [open = task.Events.openFolder, folder = task.TargetPath] { open(folder); });

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the section parser, the language loader and the
 // lookups that read its tables, and matches the parsed keys as patterns.
-#include "app/inisection.h"
-#include "app/language.h"
+#include "common/inisection.h"
+#include "common/language.h"
 #include "imaging/configlists.h"
 
 #include <QByteArray>

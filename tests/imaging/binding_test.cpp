@@ -2,7 +2,7 @@
 // Binding of the imaging libraries: file versions, the order of the two
 // candidates, full and mount-only binding with the carried build, wimlib by
 // name or from memory, and the component line.
-#include "app/language.h"
+#include "common/language.h"
 #include "imaging/binding.h"
 #include "moduletestutil.h"
 #include "support/testenv.h"

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/inisection.h"
-#include "app/language.h"
+#include "common/inisection.h"
+#include "common/language.h"
 #include "imaging/configlists.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // A window that records what an operation shows, for the machinery tests.
 #pragma once
 
-#include "app/language.h"
+#include "common/language.h"
 #include "imaging/taskwindow.h"
 
 #include <QStringList>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Reading real image files through the imaging layer.
 #include "metadata/imagefileinfo.h"
-#include "metadata/wimhandle.h"
+#include "imaging/wimhandle.h"
 #include "qtprint.h"
 #include "realfile.h"
 

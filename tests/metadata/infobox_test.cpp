@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "metadata/infobox.h"
 
-#include "app/language.h"
+#include "common/language.h"
 #include "metadata/imageformat.h"
 
 #include "qtprint.h"

@@ -4,7 +4,7 @@
 #include "metadata/imagemetadata.h"
 #include "metadata/imagexml.h"
 #include "metadata/mountsettings.h"
-#include "metadata/wimhandle.h"
+#include "imaging/wimhandle.h"
 #include "qtprint.h"
 #include "realfile.h"
 
@@ -72,11 +72,11 @@ TEST_F(MetadataFileTest, NewNameAndBootImage)
 bool exportAndStrip(const QString& source, uint32_t index, const QString& target, DWORD flags = 0)
 {
     WimHandle from(OpenImageFileRead(source));
-    if (!from || !SetWorkingTemporaryPath(from.get()))
+    if (!from || !SetTemporaryFolder(from.get(), QString()))
         return false;
     WimHandle image(ImagingApi.WIMLoadImage(from.get(), index));
     WimHandle to(OpenImageFileAppend(target, 2));
-    if (!image || !to || !SetWorkingTemporaryPath(to.get()))
+    if (!image || !to || !SetTemporaryFolder(to.get(), QString()))
         return false;
     if (!ImagingApi.WIMExportImage(image.get(), to.get(), flags))
         return false;

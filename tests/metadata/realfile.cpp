@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "realfile.h"
 
-#include "app/settings.h"
+#include "common/settings.h"
 #include "support/testenv.h"
 
 std::unique_ptr<ImagingLayer> RealFileTest::s_layer;

@@ -2,7 +2,7 @@
 // Split set names and attaching the parts, on a real split set.
 #include "metadata/imagefileinfo.h"
 #include "metadata/splitparts.h"
-#include "metadata/wimhandle.h"
+#include "imaging/wimhandle.h"
 #include "qtprint.h"
 #include "realfile.h"
 

@@ -3,8 +3,8 @@
 // the exclusion lists, on real image files.
 #include "pages/core/applyworker.h"
 
-#include "app/language.h"
-#include "app/settings.h"
+#include "common/language.h"
+#include "common/settings.h"
 #include "imaging/taskrun.h"
 #include "support/testenv.h"
 #include "wimfixture.h"
@@ -86,7 +86,7 @@ protected:
 
     QString m_root, m_source, m_target, m_opened;
     LogWindow m_log;
-    ApplyTask m_task;
+    OperationTask m_task;
 };
 
 TEST_F(ApplyWorkerTest, FullApplyLogsEveryStepAndExtractsTheTree)
@@ -131,11 +131,9 @@ TEST_F(ApplyWorkerTest, MissingTemporaryFolderIsCreatedWithItsParents)
     MakeSourceTree(m_source);
     const QString wim = m_root + QStringLiteral("/x.wim");
     ASSERT_TRUE(WriteImageFile(m_source, wim, 1));
-    const QString saved = AppSettings().wimTempPath;
-    AppSettings().wimTempPath = m_root + QStringLiteral("/temp/a/b");
-    const bool ran = run(request(wim));
-    AppSettings().wimTempPath = saved;
-    ASSERT_TRUE(ran);
+    ApplyRequest r = request(wim);
+    r.tempFolder = m_root + QStringLiteral("/temp/a/b");
+    ASSERT_TRUE(run(r));
     EXPECT_TRUE(m_task.Succeeded);
     EXPECT_TRUE(QFileInfo(m_root + QStringLiteral("/temp/a/b")).isDir());
     EXPECT_EQ(m_log.lines(), successLog());

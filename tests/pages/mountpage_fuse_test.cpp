@@ -4,7 +4,7 @@
 // left behind.
 #include "pages/mountpage.h"
 
-#include "app/language.h"
+#include "common/language.h"
 #include "pagedriver.h"
 #include "support/testenv.h"
 #include "wimfixture.h"

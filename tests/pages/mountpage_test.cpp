@@ -3,7 +3,7 @@
 // the image number, applying with its questions and its stop button.
 #include "pages/mountpage.h"
 
-#include "app/language.h"
+#include "common/language.h"
 #include "imaging/taskrun.h"
 #include "pagedriver.h"
 #include "pages/core/mountlogic.h"

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "wimfixture.h"
 
-#include "app/language.h"
-#include "app/settings.h"
+#include "common/language.h"
+#include "common/settings.h"
 #include "imaging/binding.h"
 #include "imaging/imagingapi.h"
 #include "ui/drawing.h"

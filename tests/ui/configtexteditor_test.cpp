@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "uitestutil.h"
 
-#include "app/language.h"
+#include "common/language.h"
 #include "support/testenv.h"
 #include "ui/configtexteditor.h"
 

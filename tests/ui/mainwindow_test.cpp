@@ -2,9 +2,10 @@
 #include "uitestutil.h"
 
 #include "app/commandline.h"
-#include "app/language.h"
-#include "app/settings.h"
+#include "common/language.h"
+#include "common/settings.h"
 #include "common/registry.h"
+#include "imaging/resources.h"
 #include "support/testenv.h"
 #include "ui/drawing.h"
 #include "ui/mainwindow.h"
@@ -66,6 +67,7 @@ class MainWindowTest : public testing::Test {
 protected:
     void SetUp() override
     {
+        UseCarriedLanguage();
         m_savedDir = ApplicationDirectory();
         m_appDir = MakeTestDir(QStringLiteral("app"));
         QDir(m_appDir).mkpath(QStringLiteral("Languages"));

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/settings.h"
+#include "common/settings.h"
 
 #include "common/envexpand.h"
 #include "common/registry.h"

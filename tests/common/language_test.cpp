@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/commandline.h"
-#include "app/language.h"
-#include "app/settings.h"
+#include "common/appdirectory.h"
+#include "common/language.h"
+#include "common/settings.h"
 #include "common/registry.h"
 #include "imaging/resources.h"
 #include "support/testenv.h"
@@ -14,6 +14,9 @@
 namespace {
 
 constexpr int kStringCount = 363;
+
+// The built-in language is the one the program carries.
+[[maybe_unused]] const bool kCarriedLanguage = (UseCarriedLanguage(), true);
 
 QString languageSource(const char* name)
 {

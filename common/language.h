@@ -11,7 +11,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "app/inisection.h"
+#include "common/inisection.h"
 
 // Builds the language and capture-configuration tables from the selected
 // language file, or the built-in one.
@@ -31,6 +31,9 @@ bool LoadLanguageFromBytes(const QByteArray& bytes);
 // The same for a file; false also when the file cannot be read or is larger
 // than any language file can reasonably be.
 bool LoadLanguageFromFile(const QString& path);
+// Where LoadBuiltInLanguage takes the built-in file's bytes from; without a
+// source the built-in language is empty.
+void SetBuiltInLanguageSource(QByteArray (*source)());
 // The built-in language file; it is used even without "[System_Flag]" (then
 // the capture configuration is empty), and an empty one leaves empty tables.
 void LoadBuiltInLanguage();

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/inisection.h"
+#include "common/inisection.h"
 
 #include "common/textutil.h"
 

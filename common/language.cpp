@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/language.h"
+#include "common/language.h"
 
-#include "app/commandline.h"
-#include "app/settings.h"
+#include "common/appdirectory.h"
 #include "common/registry.h"
+#include "common/settings.h"
 #include "common/textutil.h"
-#include "imaging/resources.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,8 +15,13 @@
 #include <QWriteLocker>
 
 #include <array>
+#include <atomic>
 
 namespace {
+
+// Where the built-in language file comes from: the program carries it packed,
+// a module without the program's resources has none.
+std::atomic<QByteArray (*)()> g_builtInSource{nullptr};
 
 constexpr int kHelpTexts = 8;
 constexpr int kLanguageNameUnits = 256;
@@ -168,9 +172,15 @@ bool LoadLanguageFromFile(const QString& path)
     return LoadLanguageFromBytes(bytes);
 }
 
+void SetBuiltInLanguageSource(QByteArray (*source)())
+{
+    g_builtInSource.store(source);
+}
+
 void LoadBuiltInLanguage()
 {
-    applyLanguageText(DecodeLanguageText(UnpackCarriedResource(CarriedResource::DefaultLanguage)), false);
+    QByteArray (*source)() = g_builtInSource.load();
+    applyLanguageText(DecodeLanguageText(source ? source() : QByteArray()), false);
 }
 
 QString LanguageFilePath(const QString& name)

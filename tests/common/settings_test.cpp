@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/settings.h"
+#include "common/settings.h"
 #include "common/registry.h"
 
 #include <gtest/gtest.h>

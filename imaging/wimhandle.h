@@ -5,6 +5,8 @@
 
 #include "imaging/imagingapi.h"
 
+#include <QString>
+
 #include <cstdlib>
 #include <memory>
 
@@ -33,3 +35,17 @@ struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
 };
 using LayerText = std::unique_ptr<void, FreeDeleter>;
+
+// The five ways of opening an image file. Each tries once with its flags and,
+// when that gives no handle, once more with WIM_FLAG_ALLOW_LZMS. An empty
+// handle on failure (errno from the layer).
+WimHandle OpenImageFileRead(const QString& path);
+WimHandle OpenImageFileReadWrite(const QString& path);
+WimHandle OpenImageFileAppend(const QString& path, uint32_t compression);
+WimHandle CreateImageFileWrite(const QString& path, uint32_t compression);
+WimHandle OpenImageFileModify(const QString& path, uint32_t compression);
+
+// Creates the temporary folder (the system's when `folder` is empty) with its
+// parents when missing and hands it to the open file (WIMSetTemporaryPath);
+// a level that cannot be made is left to that call to report.
+bool SetTemporaryFolder(HANDLE wim, const QString& folder);
