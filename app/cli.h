@@ -5,6 +5,7 @@
 #pragma once
 
 #include "app/commandline.h"
+#include "common/desktop.h"
 
 #include <QString>
 #include <cstdint>
@@ -18,9 +19,6 @@ inline constexpr int kExitWrongArguments = 2;
 // exit code (0 success, 1 the operation failed, 2 wrong arguments).
 int RunCommandLine(int& argc, char** argv, int switchIndex);
 
-// Whether windows can be shown (an X11 or Wayland display, and Qt not forced
-// to an off-screen platform).
-bool DisplayAvailable();
 // Whether the switch may show a window ("/ExtrImage", "/CompPath", "/Export"
 // and the question of "/UnMount ... /Update"); the program then makes a
 // QApplication and registers the dialogs when a display exists.

@@ -2,6 +2,7 @@
 // The actions behind the command-line switches (internal to the command line).
 #pragma once
 
+#include "common/desktop.h"
 #include "imaging/taskdialogs.h"
 #include "pages/core/operationtask.h"
 
@@ -69,5 +70,3 @@ CliResult RunShellIntegration(const QStringList& args, bool registering);
 // logged (`fallback` when it logged none).
 CliResult WorkerOutcome(const TASKCONTEXT& ctx, bool ok, const QString& fallback);
 
-// Opens a folder with the desktop's handler when a display exists.
-void OpenFolderInShell(const QString& folder);

@@ -13,33 +13,17 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <QStandardPaths>
 
 namespace {
-
-constexpr int kElapsedPrefix = 51;
-constexpr int kRemainingPrefix = 52;
-constexpr int kCountPrefix = 53;
-// A capture configuration is a few kilobytes; anything far larger is not one.
-constexpr qint64 kMaxConfigBytes = 16 * 1024 * 1024;
-
-QString decodeConfigText(const QByteArray& bytes)
-{
-    if (bytes.size() >= 2 && uchar(bytes[0]) == 0xFF && uchar(bytes[1]) == 0xFE) {
-        return QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData() + 2), (bytes.size() - 2) / 2);
-    }
-    return QString::fromLocal8Bit(bytes);
-}
 
 // The lists of a capture configuration file; all empty when it cannot be read.
 ConfigurationLists readConfigFile(const QString& path)
 {
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly) || file.size() > kMaxConfigBytes)
+    QString text;
+    if (!ReadConfigurationFileText(path, &text))
         return {};
     IniSectionTable table(kIniTrimBoth);
-    BuildSectionTable(table, decodeConfigText(file.readAll()));
+    BuildSectionTable(table, text);
     return ConfigurationListsFromTable(table);
 }
 
@@ -58,9 +42,7 @@ uint32_t PrepareUnattendedTask(UnattendedTask& task, const QString& imageFile, u
     ctx.ShowProgress = withWindow;
     if (withWindow) {
         OperationGate().set();
-        ctx.ElapsedPrefix = GetLanguageString(kElapsedPrefix);
-        ctx.RemainingPrefix = GetLanguageString(kRemainingPrefix);
-        ctx.CountPrefix = GetLanguageString(kCountPrefix);
+        SetProgressPrefixes(ctx);
         PostText(ctx, ctx.RemainingLabel, ctx.RemainingPrefix);
         PostText(ctx, ctx.ElapsedLabel, ctx.ElapsedPrefix);
         PostText(ctx, ctx.CountLabel, ctx.CountPrefix);
@@ -84,23 +66,6 @@ uint32_t PrepareUnattendedTask(UnattendedTask& task, const QString& imageFile, u
     ctx.CompressionType = !secondPath.isEmpty() && second.isFile() ? GetImageFileCompression(secondPath)
                                                                     : GetCompressOption(task.args);
     return ctx.CompressionType;
-}
-
-bool DisplayAvailable()
-{
-    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-    if (platform.startsWith("offscreen") || platform.startsWith("minimal"))
-        return false;
-    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-}
-
-void OpenFolderInShell(const QString& folder)
-{
-    if (!DisplayAvailable())
-        return;
-    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
-    if (!opener.isEmpty())
-        QProcess::startDetached(opener, {folder});
 }
 
 CliResult WorkerOutcome(const TASKCONTEXT& ctx, bool ok, const QString& fallback)

@@ -16,10 +16,9 @@ CliResult wimlibOutcome(int rc, const QString& what)
     if (rc == 0)
         return CliResult::ok();
     QString text = what + QStringLiteral(": wimlib error ") + QString::number(rc);
-    if (WimlibApi.wimlib_get_error_string) {
-        if (const char* message = WimlibApi.wimlib_get_error_string(wimlib_error_code(rc)))
-            text += QStringLiteral(" (") + QString::fromUtf8(message) + u')';
-    }
+    const QString message = WimlibErrorText(rc);
+    if (!message.isEmpty())
+        text += QStringLiteral(" (") + message + u')';
     return CliResult::failed(text);
 }
 

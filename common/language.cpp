@@ -156,6 +156,20 @@ QString DecodeLanguageText(const QByteArray& bytes)
     return text;
 }
 
+bool ReadConfigurationFileText(const QString& path, QString* text)
+{
+    QFile file(path);
+    if (path.isEmpty() || !QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return false;
+    // A capture configuration is a few kilobytes, like a language file.
+    const QByteArray bytes = file.read(kMaxLanguageFileBytes + 1);
+    if (bytes.size() > kMaxLanguageFileBytes)
+        return false;
+    if (text)
+        *text = DecodeLanguageText(bytes);
+    return true;
+}
+
 bool LoadLanguageFromBytes(const QByteArray& bytes)
 {
     return applyLanguageText(DecodeLanguageText(bytes), true);

@@ -24,6 +24,10 @@ QString GetLanguageString(int n);
 // mark, else the locale's encoding; it ends at its first zero character.
 QString DecodeLanguageText(const QByteArray& bytes);
 
+// The text of a capture configuration file as DecodeLanguageText gives it;
+// false when the file cannot be read or is far larger than any such file.
+bool ReadConfigurationFileText(const QString& path, QString* text);
+
 // Builds both tables from the bytes of a language file: UTF-16LE when they
 // start with the byte-order mark, else the locale's encoding. Returns false,
 // leaving the tables as they were, when the text holds no "[System_Flag]".

@@ -2,6 +2,7 @@
 #include "imaging/binding.h"
 
 #include "common/language.h"
+#include "imaging/resources.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -88,7 +89,6 @@ static_assert(std::size(kWimlibEntries) * sizeof(void*) == sizeof(WimlibApiTable
 
 #undef KESTREL_ENTRY
 
-constexpr int kNameSlot = 64;
 constexpr uint32_t kFullBindingAbove = 0x00060001; // 6.1, the Windows 7 library
 const QString kLibraryName = QStringLiteral("libwimgapi.so");
 
@@ -139,7 +139,9 @@ void* OpenDiskLibrary(const QString& path)
     // folders instead of the candidate's.
     if (path.isEmpty() || !path.startsWith(QLatin1Char('/')))
         return nullptr;
-    return dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
+    // RTLD_NODELETE: the layer's detached threads (mount-list queries that
+    // timed out) may still run its code while the process ends.
+    return dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
 }
 
 // Resolves the names of the carried name table (64-byte zero-padded slots)
@@ -147,8 +149,8 @@ void* OpenDiskLibrary(const QString& path)
 // another order still binds each entry right; unknown names bind nothing.
 void ResolveWimlibNames(WimlibApiTable& table, const QByteArray& names, const Resolver& resolve)
 {
-    for (qsizetype at = 0; at + kNameSlot <= names.size(); at += kNameSlot) {
-        const QByteArray slot = names.mid(at, kNameSlot);
+    for (qsizetype at = 0; at + kWimlibNameSlot <= names.size(); at += kWimlibNameSlot) {
+        const QByteArray slot = names.mid(at, kWimlibNameSlot);
         const qsizetype end = slot.indexOf('\0');
         if (end <= 0)
             continue; // empty or not terminated inside its slot
@@ -278,9 +280,9 @@ std::unique_ptr<ImagingBinding> BindImagingFrom(const BindingSources& sources)
     // system has none, that dependency must find the carried copy already
     // loaded (RTLD_GLOBAL; the loader matches it by its soname).
     if (!sources.wimlibName.isEmpty())
-        b->m_systemWimlib.reset(dlopen(sources.wimlibName.constData(), RTLD_NOW | RTLD_LOCAL));
+        b->m_systemWimlib.reset(dlopen(sources.wimlibName.constData(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE));
     if (!b->m_systemWimlib && sources.carried)
-        b->carriedWimlib = LoadModuleFromMemory(b->m_wimlibSlot, sources.carried(CarriedResource::WimlibModule), true);
+        b->carriedWimlib = LoadModuleFromMemory(b->m_wimlibSlot, sources.carried(CarriedResource::WimlibModule), true, true);
     if (b->m_systemWimlib || b->carriedWimlib) {
         const QByteArray names = sources.carried ? sources.carried(CarriedResource::WimlibNames) : QByteArray();
         ResolveWimlibNames(b->wimlib, names,
@@ -316,7 +318,7 @@ std::unique_ptr<ImagingBinding> BindImagingFrom(const BindingSources& sources)
         }
     }
     if (sources.carried
-        && LoadModuleFromMemory(b->m_imagingSlot, sources.carried(CarriedResource::ImagingLayer))) {
+        && LoadModuleFromMemory(b->m_imagingSlot, sources.carried(CarriedResource::ImagingLayer), false, true)) {
         b->carriedImagingLayer = true;
         ResolveImagingEntries(b->imaging, kMountEntries, std::size(kImagingEntries), FromSlot(b->m_imagingSlot));
     }

@@ -101,7 +101,7 @@ void MemoryModuleSlot::Deleter::operator()(MemoryModule* m) const
 MemoryModuleSlot::MemoryModuleSlot() = default;
 MemoryModuleSlot::~MemoryModuleSlot() = default;
 
-MemoryModule* LoadModuleFromMemory(MemoryModuleSlot& slot, const QByteArray& image, bool global)
+MemoryModule* LoadModuleFromMemory(MemoryModuleSlot& slot, const QByteArray& image, bool global, bool keepLoaded)
 {
     FreeMemoryModule(slot);
     slot.m_lastError.clear();
@@ -121,7 +121,8 @@ MemoryModule* LoadModuleFromMemory(MemoryModuleSlot& slot, const QByteArray& ima
         return nullptr;
     }
     dlerror();
-    module->handle = dlopen(FdPath(fd).constData(), RTLD_NOW | (global ? RTLD_GLOBAL : RTLD_LOCAL));
+    module->handle = dlopen(FdPath(fd).constData(),
+                            RTLD_NOW | (global ? RTLD_GLOBAL : RTLD_LOCAL) | (keepLoaded ? RTLD_NODELETE : 0));
     if (!module->handle) {
         // RTLD_NOW: a missing library or symbol fails here, and the loader
         // has already unmapped everything it mapped.

@@ -25,7 +25,7 @@ public:
     const QString& lastError() const { return m_lastError; }
 
 private:
-    friend MemoryModule* LoadModuleFromMemory(MemoryModuleSlot&, const QByteArray&, bool);
+    friend MemoryModule* LoadModuleFromMemory(MemoryModuleSlot&, const QByteArray&, bool, bool);
     friend void FreeMemoryModule(MemoryModuleSlot&);
     struct Deleter {
         void operator()(MemoryModule* m) const;
@@ -44,7 +44,10 @@ bool IsOwnMachineSharedObject(const char* image, qsizetype size);
 // Returns nullptr and leaves the slot empty when the image is not a shared
 // object of this machine, or when its dependencies or symbols cannot all be
 // resolved; nothing is left mapped and nothing is written to disk.
-MemoryModule* LoadModuleFromMemory(MemoryModuleSlot& slot, const QByteArray& image, bool global = false);
+// `keepLoaded` (RTLD_NODELETE): the code stays mapped after the last close,
+// for modules whose threads may still run while the process ends.
+MemoryModule* LoadModuleFromMemory(MemoryModuleSlot& slot, const QByteArray& image, bool global = false,
+                                   bool keepLoaded = false);
 
 // The address of an exported symbol defined by the slot's module itself
 // (not one of its dependencies), or nullptr.

@@ -15,6 +15,9 @@ constexpr int kStepDone = 21;
 constexpr int kStepFailed = 22;
 constexpr int kUserStopped = 20;
 constexpr int kForcedStopWarning = 283;
+constexpr int kElapsedPrefix = 51;
+constexpr int kRemainingPrefix = 52;
+constexpr int kCountPrefix = 53;
 
 const QString kLineBreak = QStringLiteral("\r\n");
 
@@ -144,4 +147,11 @@ void LogForcedStop(TASKCONTEXT& ctx)
     const QString text = GetLanguageString(kStepFailed) + kLineBreak + kLineBreak + GetLanguageString(kUserStopped)
         + kLineBreak + GetLanguageString(kForcedStopWarning) + kLineBreak;
     deliver(ctx, ctx.InfoBox, [text](TaskWindow& w) { w.appendText(text); }, true);
+}
+
+void SetProgressPrefixes(TASKCONTEXT& ctx)
+{
+    ctx.ElapsedPrefix = GetLanguageString(kElapsedPrefix);
+    ctx.RemainingPrefix = GetLanguageString(kRemainingPrefix);
+    ctx.CountPrefix = GetLanguageString(kCountPrefix);
 }

@@ -28,6 +28,9 @@ void ShowFileCount(TASKCONTEXT& ctx);
 void ShowPartCount(TASKCONTEXT& ctx);
 // ElapsedLabel = ElapsedPrefix + the time since StartTick, then ShowFileCount.
 void TickElapsed(TASKCONTEXT& ctx);
+// The labels' prefixes from the language: elapsed (51), remaining (52) and
+// file count (53).
+void SetProgressPrefixes(TASKCONTEXT& ctx);
 
 // The step log in the information box. LogStep writes language string n
 // without a line break; LogResult completes the line with "完成" (21) or

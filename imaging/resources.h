@@ -35,6 +35,8 @@ void UseCarriedLanguage();
 QString CarriedResourcePath(CarriedResource which);
 
 inline constexpr qsizetype kContainerHeaderSize = 14;
+// The wimlib name table: each entry point's name in a zero-padded slot.
+inline constexpr int kWimlibNameSlot = 64;
 inline constexpr qsizetype kUnpackedPadding = 16;
 
 // Unpacks a container of `length` bytes. Returns a null QByteArray when the

@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr int kElapsedPrefix = 51;
 constexpr int kWriteThreads = 4;
 
 // wimlib on Linux separates the parts of a path inside an image with "/"
@@ -132,7 +131,7 @@ int runKind(WIMLIBTASK& task, WIMStruct* wim)
 
 int RunWimlibTaskOperation(WIMLIBTASK& task, TASKCONTEXT& display)
 {
-    display.ElapsedPrefix = GetLanguageString(kElapsedPrefix);
+    SetProgressPrefixes(display);
     display.LastPercent = 0;
     display.StartTick = TickCount();
     StartTicker(display);
@@ -163,15 +162,17 @@ int RunWimlibTaskOperation(WIMLIBTASK& task, TASKCONTEXT& display)
     return rc;
 }
 
+QString WimlibErrorText(int code)
+{
+    const char* message =
+        WimlibApi.wimlib_get_error_string ? WimlibApi.wimlib_get_error_string(wimlib_error_code(code)) : nullptr;
+    return message ? QString::fromUtf8(message) : QString();
+}
+
 QString WimlibErrorReport(int code)
 {
-    QString text = QStringLiteral("WimLib_ErrorCode = ") + QString::number(code) + QStringLiteral("\r\n");
-    if (WimlibApi.wimlib_get_error_string) {
-        const char* message = WimlibApi.wimlib_get_error_string(wimlib_error_code(code));
-        if (message)
-            text += QString::fromUtf8(message);
-    }
-    return text;
+    return QStringLiteral("WimLib_ErrorCode = ") + QString::number(code) + QStringLiteral("\r\n")
+        + WimlibErrorText(code);
 }
 
 int RunWimlibTask(QObject* parent, WIMLIBTASK& task)

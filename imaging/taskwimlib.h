@@ -40,6 +40,8 @@ int RunWimlibTaskOperation(WIMLIBTASK& task, TASKCONTEXT& display);
 
 // "WimLib_ErrorCode = <code>\r\n<wimlib's text>", the dialog's error report.
 QString WimlibErrorReport(int code);
+// wimlib's own text for an error code; empty when it has none.
+QString WimlibErrorText(int code);
 
 // RunWimlibTask: with a display (a registered dialog, taskdialogs.h) the modal
 // progress dialog runs the task on its own thread; it closes by itself on

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "metadata/splitparts.h"
 
+#include "common/textutil.h"
+
 #include "metadata/imagefileinfo.h"
 
 #include <QFileInfo>
@@ -53,7 +55,7 @@ BOOL ReferenceSplitParts(HANDLE wim, const QString& firstPath, uint32_t totalPar
     for (uint32_t part = 2; part <= totalParts; ++part) {
         const QString name = SplitPartName(firstPath, part);
         if (!name.isEmpty() && QFileInfo(name).isFile())
-            result = ImagingApi.WIMSetReferenceFile(wim, reinterpret_cast<const char16_t*>(name.utf16()), WIM_REFERENCE_APPEND);
+            result = ImagingApi.WIMSetReferenceFile(wim, Utf16(name), WIM_REFERENCE_APPEND);
         if (!result)
             break;
     }

@@ -3,7 +3,9 @@
 // enabling of the mount and apply page. The operations are in
 // mountpageactions.cpp and mountpageapply.cpp.
 #include "pages/mountpage.h"
+#include "pages/pagetext.h"
 
+#include "common/desktop.h"
 #include "common/language.h"
 #include "common/settings.h"
 #include "imaging/binding.h"
@@ -33,11 +35,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-QString L(int n)
-{
-    return GetLanguageString(n);
-}
 
 // The Windows read-only attribute: no write permission bit at all. (Root may
 // write anyway, so the access check would not tell.)
@@ -472,5 +469,5 @@ void MountPage::appendInfo(const QString& text)
 
 void MountPage::openFolder(const QString& folder)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    OpenFolderInShell(folder);
 }

@@ -3,9 +3,11 @@
 // is one call of the imaging layer on the GUI thread; the page is locked
 // for its duration.
 #include "pages/mountpage.h"
+#include "pages/pagetext.h"
 
 #include "common/language.h"
 #include "common/settings.h"
+#include "common/textutil.h"
 #include "imaging/progress.h"
 #include "pages/core/mountlogic.h"
 
@@ -18,16 +20,6 @@
 #include <cerrno>
 
 namespace {
-
-QString L(int n)
-{
-    return GetLanguageString(n);
-}
-
-const char16_t* Utf16(const QString& s)
-{
-    return reinterpret_cast<const char16_t*>(s.utf16());
-}
 
 const QString kBreak = QStringLiteral("\r\n");
 

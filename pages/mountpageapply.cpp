@@ -3,6 +3,7 @@
 // the page's side of the worker's events, the progress display and the stop
 // button.
 #include "pages/mountpage.h"
+#include "pages/pagetext.h"
 
 #include "common/language.h"
 #include "common/settings.h"
@@ -16,15 +17,6 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-
-namespace {
-
-QString L(int n)
-{
-    return GetLanguageString(n);
-}
-
-} // namespace
 
 void MountPage::setupTask()
 {

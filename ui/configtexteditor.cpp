@@ -20,9 +20,6 @@
 
 namespace {
 
-// Larger files are no configuration anyone wrote by hand.
-constexpr qint64 kMaxConfigurationBytes = 16 * 1024 * 1024;
-
 QString Bracketed(int n)
 {
     return GetLanguageString(55) + u'[' + GetLanguageString(n) + u']';
@@ -102,10 +99,10 @@ void ConfigTextEditorDialog::loadDefault()
 
 bool ConfigTextEditorDialog::loadFile(const QString& path)
 {
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || file.size() > kMaxConfigurationBytes || !file.open(QIODevice::ReadOnly))
+    QString text;
+    if (!ReadConfigurationFileText(path, &text))
         return false;
-    const QStringList lines = DecodeLanguageText(file.readAll()).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+    const QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
     QStringList kept;
     for (const QString& line : lines) {
         if (line.startsWith(QLatin1String("[System_Flag]"), Qt::CaseInsensitive))

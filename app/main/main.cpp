@@ -29,8 +29,7 @@ bool g_imagingLibraryFlag = false;
 // for screenshots and tests). Without either, Qt would abort the process.
 bool WindowPlatformAvailable()
 {
-    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
-           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    return DisplayAvailable(true);
 }
 
 void Shutdown()

@@ -9,6 +9,7 @@
 // Unlike the program it exits non-zero on failure, so a broken resource stops
 // the build.
 #include "imaging/resourcepacker.h"
+#include "imaging/resources.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -18,8 +19,6 @@
 
 namespace {
 
-constexpr int kNameSlot = 64;
-
 int WriteNameTable(const QStringList& args)
 {
     if (args.size() < 3)
@@ -27,12 +26,12 @@ int WriteNameTable(const QStringList& args)
     QByteArray table;
     for (qsizetype i = 3; i < args.size(); ++i) {
         QByteArray name = args.at(i).toLatin1();
-        if (name.isEmpty() || name.size() >= kNameSlot) {
+        if (name.isEmpty() || name.size() >= kWimlibNameSlot) {
             std::fprintf(stderr, "kestrel-pack: name '%s' does not fit a %d-byte slot\n", name.constData(),
-                         kNameSlot);
+                         kWimlibNameSlot);
             return 1;
         }
-        name.append(QByteArray(kNameSlot - name.size(), '\0'));
+        name.append(QByteArray(kWimlibNameSlot - name.size(), '\0'));
         table += name;
     }
     QSaveFile out(args.at(2));
