@@ -24,6 +24,10 @@ bool mustStop(const TASKCONTEXT& ctx)
 
 void waitForGate(TASKCONTEXT& ctx)
 {
+    // An abandoned worker runs to its end without halting: nobody will ever
+    // answer for it.
+    if (ctx.Abandoned.load())
+        return;
     CEVENT* gate = ctx.GateHandle.load();
     (gate ? *gate : OperationGate()).wait();
 }

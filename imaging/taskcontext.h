@@ -7,6 +7,7 @@
 #include "common/cevent.h"
 #include "common/cthread.h"
 #include "imaging/configlists.h"
+#include "imaging/ticker.h"
 #include "imaging/taskwindow.h"
 #include "imaging/wimgapi/wimgapi.h"
 
@@ -16,6 +17,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 struct WIMFILEINFO;
 
@@ -81,6 +83,13 @@ struct TASKCONTEXT : ConfigurationLists {
     // prints when it fails. Written by the worker only.
     QString LastStep;
     QString FailureText;
+
+    // Whatever the windows and the poster above belong to, when it must
+    // live as long as this record rather than as long as its widgets.
+    std::shared_ptr<void> KeepAlive;
+
+    // This operation's elapsed-time ticker (StartTicker, StopTicker).
+    const std::unique_ptr<TaskTicker> Ticker = std::make_unique<TaskTicker>();
 
     // Brings the counters, texts and flags back to their state before a run;
     // the windows, the poster and the lists stay.

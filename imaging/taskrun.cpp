@@ -48,7 +48,7 @@ void EndTaskRun(TASKCONTEXT& ctx)
         ctx.GateHandle = nullptr;
         return;
     }
-    StopTicker();
+    StopTicker(ctx);
     OperationGate().reset();
     ctx.GateHandle = nullptr;
 }
@@ -86,7 +86,7 @@ void ForceStopOperation(TASKCONTEXT& ctx)
     }
     ++ctx.RunId;
     TaskWorker().abandon();
-    StopTicker();
+    StopTicker(ctx);
     LogForcedStop(ctx);
     OperationGate().set();
 }

@@ -43,8 +43,10 @@ enum wimlib_progress_status taskProgress(enum wimlib_progress_msg msg, union wim
     } else {
         return WIMLIB_PROGRESS_STATUS_CONTINUE;
     }
+    auto& display = *static_cast<TASKCONTEXT*>(user);
+    if (display.Cancel.load())
+        return WIMLIB_PROGRESS_STATUS_ABORT;
     try {
-        auto& display = *static_cast<TASKCONTEXT*>(user);
         const uint32_t percent = total ? uint32_t(done >= total ? 100 : done * 100 / total) : 0;
         if (percent != display.LastPercent.load()) {
             display.LastPercent = percent;
@@ -155,7 +157,7 @@ int RunWimlibTaskOperation(WIMLIBTASK& task, TASKCONTEXT& display)
             rc = WIMLIB_ERR_NOMEM;
         }
     }
-    StopTicker();
+    StopTicker(display);
     // A short task may end before the ticker's first tick: show the time it took.
     TickElapsed(display);
     task.Result = rc;

@@ -6,6 +6,7 @@
 #include "imaging/taskwimlib.h"
 #include "ui/drawing.h"
 #include "ui/sharedcontrols.h"
+#include "ui/taskrelay.h"
 #include "ui/wimlibtaskdialog.h"
 
 #include <QEvent>
@@ -90,33 +91,27 @@ UnattendedProgressDialog::UnattendedProgressDialog(UnattendedRun& run, QWidget* 
     grid->addWidget(m_cancel, 3, 1, Qt::AlignRight);
     setFixedSize(100 * unit, 36 * unit);
 
-    m_elapsedWindow.onSetText = [this](const QString& t) { m_elapsed->setText(t); };
-    m_remainingWindow.onSetText = [this](const QString& t) { m_remaining->setText(t); };
-    m_countWindow.onSetText = [this](const QString& t) { m_count->setText(t); };
-    m_barWindow.onSetPercent = [this](int percent, const QString& text) {
-        m_bar->setValue(percent);
-        m_bar->setPercentText(text);
-    };
-    if (TASKCONTEXT* ctx = m_run.ctx) {
-        ctx->ElapsedLabel = &m_elapsedWindow;
-        ctx->RemainingLabel = &m_remainingWindow;
-        ctx->CountLabel = &m_countWindow;
-        ctx->ProgressBar = &m_barWindow;
-        ctx->Poster = this;
-    }
+    // The worker may outlive the dialog (a forced stop closes it at once):
+    // its updates go through a relay that the record keeps alive.
+    auto relay = std::make_shared<TaskRelay>();
+    auto setText = [](QLabel* label, const QString& t) { label->setText(t); };
+    TaskRelay::onText<QLabel>(relay->elapsed, m_elapsed, setText);
+    TaskRelay::onText<QLabel>(relay->remaining, m_remaining, setText);
+    TaskRelay::onText<QLabel>(relay->count, m_count, setText);
+    TaskRelay::onPercent<PercentProgressBar>(relay->bar, m_bar,
+                                             [](PercentProgressBar* bar, int percent, const QString& text) {
+                                                 bar->setValue(percent);
+                                                 bar->setPercentText(text);
+                                             });
+    if (TASKCONTEXT* ctx = m_run.ctx)
+        TaskRelay::attach(relay, *ctx);
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
 }
 
-UnattendedProgressDialog::~UnattendedProgressDialog()
-{
-    OperationGate().reset();
-    if (TASKCONTEXT* ctx = m_run.ctx) {
-        ctx->Cancel = 0;
-        ctx->ElapsedLabel = ctx->RemainingLabel = ctx->CountLabel = ctx->ProgressBar = nullptr;
-        ctx->Poster = nullptr;
-    }
-}
+// Nothing of the record is written here: an abandoned worker may still read
+// it, and the relay it points at stays alive with it.
+UnattendedProgressDialog::~UnattendedProgressDialog() = default;
 
 void UnattendedProgressDialog::showEvent(QShowEvent* event)
 {
@@ -124,7 +119,11 @@ void UnattendedProgressDialog::showEvent(QShowEvent* event)
     if (m_started || !m_run.ctx || !m_run.work)
         return;
     m_started = true;
-    m_running = StartTaskWorker(*m_run.ctx, m_run.work, [this] { workerFinished(); });
+    QPointer<UnattendedProgressDialog> self(this);
+    m_running = StartTaskWorker(*m_run.ctx, m_run.work, [self] {
+        if (self)
+            self->workerFinished();
+    });
     if (!m_running)
         done(1);
 }

@@ -64,7 +64,6 @@ private:
     QLabel* m_count;
     QLabel* m_cancel;
     PercentProgressBar* m_bar;
-    FunctionTaskWindow m_elapsedWindow, m_remainingWindow, m_countWindow, m_barWindow;
     bool m_started = false;
     bool m_running = false;
     UnattendedEnd m_end = UnattendedEnd::Finished;

@@ -3,28 +3,23 @@
 
 #include "common/language.h"
 #include "imaging/progress.h"
+#include "imaging/taskrun.h"
 #include "ui/drawing.h"
+#include "ui/taskrelay.h"
 #include "ui/unattendeddialog.h"
 
 #include <QEvent>
 #include <QLabel>
 #include <QPointer>
 #include <QVBoxLayout>
-#include <thread>
 #include <wimlib.h>
 
-// What the task thread and the dialog share. The thread keeps it alive
-// after the dialog is gone. Updates go through a relay object of the GUI
-// thread that lives as long as this record, and each one checks that the
-// dialog is still there before it touches a widget.
+// What the task and the dialog share; the task keeps it alive. Updates go
+// through a relay that lives as long as the record (see TaskRelay).
 struct WimlibTaskDialog::Shared {
     WIMLIBTASK task;
     TASKCONTEXT display;
-    FunctionTaskWindow elapsed;
-    FunctionTaskWindow bar;
-    QObject* relay = new QObject; // made on the GUI thread
-
-    ~Shared() { relay->deleteLater(); } // safe from any thread
+    int result = WIMLIB_ERR_ABORTED_BY_PROGRESS;
 };
 
 WimlibTaskDialog::WimlibTaskDialog(WIMLIBTASK& task, QWidget* parent)
@@ -56,20 +51,14 @@ WimlibTaskDialog::WimlibTaskDialog(WIMLIBTASK& task, QWidget* parent)
     setMinimumWidth(90 * LayoutUnit());
 
     m_shared->task = task;
-    QPointer<WimlibTaskDialog> self(this);
-    m_shared->elapsed.onSetText = [self](const QString& t) {
-        if (self)
-            self->m_elapsed->setText(t);
-    };
-    m_shared->bar.onSetPercent = [self](int percent, const QString& text) {
-        if (self) {
-            self->m_bar->setValue(percent);
-            self->m_bar->setPercentText(text);
-        }
-    };
-    m_shared->display.ElapsedLabel = &m_shared->elapsed;
-    m_shared->display.ProgressBar = &m_shared->bar;
-    m_shared->display.Poster = m_shared->relay;
+    auto relay = std::make_shared<TaskRelay>();
+    TaskRelay::onText<QLabel>(relay->elapsed, m_elapsed, [](QLabel* label, const QString& t) { label->setText(t); });
+    TaskRelay::onPercent<PercentProgressBar>(relay->bar, m_bar,
+                                             [](PercentProgressBar* bar, int percent, const QString& text) {
+                                                 bar->setValue(percent);
+                                                 bar->setPercentText(text);
+                                             });
+    TaskRelay::attach(relay, m_shared->display);
 }
 
 WimlibTaskDialog::~WimlibTaskDialog() = default;
@@ -80,33 +69,33 @@ void WimlibTaskDialog::showEvent(QShowEvent* event)
     if (m_started)
         return;
     m_started = true;
-    PostPercent(&m_shared->bar, 0, m_shared->display);
+    PostPercent(m_shared->display.ProgressBar, 0, m_shared->display);
     QPointer<WimlibTaskDialog> self(this);
     std::shared_ptr<Shared> shared = m_shared;
-    try {
-        std::thread([shared, self] {
-            int rc = WIMLIB_ERR_NOMEM;
-            try {
-                rc = RunWimlibTaskOperation(shared->task, shared->display);
-            } catch (...) {
-            }
-            QMetaObject::invokeMethod(
-                shared->relay,
-                [self, rc] {
-                    if (self)
-                        self->taskFinished(rc);
-                },
-                Qt::QueuedConnection);
-        }).detach();
-    } catch (...) {
-        taskFinished(WIMLIB_ERR_NOMEM);
-    }
+    // The task runs as the process's one operation: no other writer starts
+    // while it runs, and the dialog stays until it has ended.
+    auto routine = [shared] {
+        try {
+            shared->result = RunWimlibTaskOperation(shared->task, shared->display);
+        } catch (...) {
+            shared->result = WIMLIB_ERR_NOMEM;
+        }
+    };
+    auto finished = [shared, self] {
+        if (self)
+            self->taskFinished(shared->result);
+    };
+    m_running = StartTaskWorker(m_shared->display, routine, finished);
+    if (!m_running)
+        taskFinished(WIMLIB_ERR_ABORTED_BY_PROGRESS); // another operation still runs
 }
 
 void WimlibTaskDialog::taskFinished(int result)
 {
+    m_running = false;
     m_task.Result = result;
-    if (result == 0) {
+    // A task the user stopped closes without an error report.
+    if (result == 0 || m_shared->display.Cancel.load()) {
         done(0);
         return;
     }
@@ -119,10 +108,28 @@ void WimlibTaskDialog::taskFinished(int result)
 bool WimlibTaskDialog::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_cancel && event->type() == QEvent::MouseButtonRelease) {
-        done(0);
+        cancel();
         return true;
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void WimlibTaskDialog::cancel()
+{
+    if (!m_running) {
+        done(0);
+        return;
+    }
+    // wimlib stops at its next progress message; the dialog closes once the
+    // task has ended, so that nothing of it runs on behind the user's back.
+    RequestCancel(m_shared->display);
+    m_cancel->setEnabled(false);
+}
+
+void WimlibTaskDialog::reject()
+{
+    // Escape and the close button stop the task like the cancel label.
+    cancel();
 }
 
 int RunWimlibTaskDialog(QWidget* parent, WIMLIBTASK& task)

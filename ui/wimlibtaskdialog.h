@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The modal progress dialog of one wimlib task: percent, elapsed time, and on
-// failure the red error report; "取消" closes it at once.
+// failure the red error report. "取消" (or Escape) asks the task to stop; the
+// dialog closes once it has ended.
 #pragma once
 
 #include "imaging/taskwimlib.h"
@@ -14,9 +15,9 @@ class PercentProgressBar;
 class WimlibTaskDialog : public QDialog {
     Q_OBJECT
 public:
-    // Starts the task on its own thread when shown. The thread works on a
-    // copy of the task, so closing the dialog early never leaves it holding
-    // the caller's record; the result is copied back when it arrives.
+    // Starts the task on the process's task worker when shown (it fails at
+    // once while another operation runs). The worker works on a copy of the
+    // task; the result is copied back when it arrives.
     WimlibTaskDialog(WIMLIBTASK& task, QWidget* parent = nullptr);
     ~WimlibTaskDialog() override;
 
@@ -29,9 +30,11 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void reject() override;
 
 private:
     void taskFinished(int result);
+    void cancel();
 
     struct Shared;
     WIMLIBTASK& m_task;
@@ -42,6 +45,7 @@ private:
     PercentProgressBar* m_bar;
     bool m_started = false;
     bool m_failed = false;
+    bool m_running = false;
 };
 
 // Runs the dialog modally; returns task.Result (WIMLIB_ERR_ABORTED_BY_PROGRESS

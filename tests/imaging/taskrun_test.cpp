@@ -190,12 +190,55 @@ TEST(Ticker, TicksElapsedTimeUntilStopped)
     ctx.StartTick = TickCount();
     StartTicker(ctx);
     ASSERT_TRUE(waitUntil([&] { return elapsed.textCount() >= 2; })); // the first tick and one a second later
-    StopTicker(); // returns once the ticker thread has left
+    StopTicker(ctx); // returns once the ticker thread has left
     const int ticks = elapsed.textCount();
     EXPECT_TRUE(elapsed.lastText().startsWith(QStringLiteral("E 00:00:0")));
     std::this_thread::sleep_for(1200ms);
     EXPECT_EQ(elapsed.textCount(), ticks);
-    StopTicker(); // stopping twice is harmless
+    StopTicker(ctx); // stopping twice is harmless
+}
+
+TEST(Ticker, EachOperationStopsOnlyItsOwnTicker)
+{
+    // A task that ends late (its dialog closed early) stops its own ticker;
+    // the operation that started meanwhile keeps its elapsed time running.
+    LoadDefaultLanguageForTests();
+    TASKCONTEXT late;
+    TASKCONTEXT current;
+    RecordingWindow lateLabel;
+    RecordingWindow currentLabel;
+    late.ElapsedLabel = &lateLabel;
+    current.ElapsedLabel = &currentLabel;
+    late.StartTick = current.StartTick = TickCount();
+    StartTicker(late);
+    StartTicker(current);
+    ASSERT_TRUE(waitUntil([&] { return currentLabel.textCount() >= 1 && lateLabel.textCount() >= 1; }));
+    StopTicker(late);
+    const int ticks = currentLabel.textCount();
+    EXPECT_TRUE(waitUntil([&] { return currentLabel.textCount() > ticks; }, 3s));
+    StopTicker(current);
+}
+
+TEST(Gate, AnAbandonedWorkerNeverHaltsOnTheGate)
+{
+    // After a forced stop nobody answers for the abandoned worker: a closed
+    // gate must not hold it until the process ends.
+    TASKCONTEXT ctx;
+    CEVENT gate(false);
+    ctx.GateHandle = &gate;
+    ctx.Abandoned = 1;
+    std::atomic<bool> returned{false};
+    std::atomic<DWORD> answer{0};
+    std::thread worker([&] {
+        answer = WaitAndAsk(ctx);
+        returned = true;
+    });
+    const bool done = waitUntil([&] { return returned.load(); }, 5s);
+    if (!done)
+        gate.set(); // let the thread end so the test can report
+    worker.join();
+    EXPECT_TRUE(done);
+    EXPECT_EQ(answer.load(), DWORD(0xFFFFFFFF));
 }
 
 } // namespace
