@@ -184,7 +184,7 @@ CliResult RunUnattendedWork(UnattendedTask& task, UnattendedStopMode mode, int a
         run.actionText = GetLanguageString(actionString);
         run.stopMode = mode;
         run.ctx = &task.ctx;
-        run.work = [&task, work] { work(true); };
+        run.work = [work] { work(true); };
         if (dialogs->runUnattended(run) == UnattendedEnd::ForcedStop)
             return CliResult::failed(GetLanguageString(20) + u' ' + GetLanguageString(283));
         return task.result;
@@ -193,7 +193,7 @@ CliResult RunUnattendedWork(UnattendedTask& task, UnattendedStopMode mode, int a
         work(false);
         return task.result;
     }
-    if (!StartTaskWorker(task.ctx, [&task, work] { work(false); }))
+    if (!StartTaskWorker(task.ctx, [work] { work(false); }))
         return CliResult::failed(QStringLiteral("the worker thread could not be started"));
     TaskWorker().join();
     return task.result;
