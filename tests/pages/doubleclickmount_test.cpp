@@ -11,12 +11,17 @@
 #include "metadata/mountsettings.h"
 #include "pages/core/mountapproval.h"
 #include "pages/core/mountsteps.h"
+#include "pages/mountsettingspage.h"
 #include "support/testenv.h"
 #include "wimfixture.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -247,6 +252,33 @@ TEST_F(DoubleClickTest, FolderRemovalNeverFollowsLinks)
     ASSERT_EQ(::symlink(QFile::encodeName(outside).constData(), QFile::encodeName(link).constData()), 0);
     EXPECT_FALSE(RemoveMountFolder(link));
     EXPECT_TRUE(QFileInfo::exists(outside + QStringLiteral("/keep.sh")));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(DoubleClickTest, MountedFileIsShownOnThePageButNotEditable)
+{
+    skipWithoutFuse();
+    MOUNTSETTINGS s;
+    s.MountRunCmd = m_command;
+    s.MountPath = m_dir + QStringLiteral("/mnt");
+    store(s);
+    m_dialogs.answer = MountConsent::MountOnly;
+    ASSERT_EQ(RunDoubleClickMount(m_wim), 1);
+    ASSERT_TRUE(IsImageMountedAt(s.MountPath));
+    MountSettingsPage page;
+    page.setImageFile(m_wim);
+    EXPECT_FALSE(page.isEditable());
+    EXPECT_EQ(page.storedSettings().MountedIndex, 1u);
+    auto* command = page.findChild<QLineEdit*>(QStringLiteral("mountCommand"));
+    EXPECT_EQ(command->text(), m_command);
+    EXPECT_TRUE(command->isReadOnly());
+    EXPECT_FALSE(page.findChild<QCheckBox*>(QStringLiteral("readWrite"))->isEnabled());
+    EXPECT_FALSE(page.findChild<QPushButton*>(QStringLiteral("clearSettings"))->isEnabled());
+    QTest::mouseClick(page.findChild<QCheckBox*>(QStringLiteral("autoUnmount")), Qt::LeftButton);
+    EXPECT_FALSE(page.findChild<QPushButton*>(QStringLiteral("applySettings"))->isEnabled());
 }
 
 } // namespace
