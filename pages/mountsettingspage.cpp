@@ -140,11 +140,8 @@ void MountSettingsPage::buildControls()
     options->addWidget(m_descriptionLabel, 1, 2);
     options->addWidget(m_descriptionEdit, 1, 3);
     options->addWidget(m_clearHint, 1, 0, 1, 2);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(m_clearButton);
-    buttons->addWidget(m_applyButton);
-    options->addLayout(buttons, 2, 0, 1, 4);
+    options->addWidget(m_clearButton, 0, 4);
+    options->addWidget(m_applyButton, 1, 4);
     options->setColumnStretch(3, 1);
     top->addWidget(m_optionsGroup);
 
