@@ -2,9 +2,12 @@
 #include "pages/registerpages.h"
 
 #include "pages/mountpage.h"
+#include "pages/mountsettingspage.h"
 #include "ui/pageframework.h"
 
 void RegisterKestrelPages()
 {
     RegisterPageFactory(kPageMount, [](QWidget* parent) -> KestrelPage* { return new MountPage(parent); });
+    RegisterPageFactory(kPageShellExec,
+                        [](QWidget* parent) -> KestrelPage* { return new MountSettingsPage(parent); });
 }

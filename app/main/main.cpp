@@ -11,6 +11,7 @@
 #include "imaging/resources.h"
 #include "imaging/resourcepacker.h"
 #include "pages/registerpages.h"
+#include "ui/doubleclickdialogs.h"
 #include "ui/mainwindow.h"
 #include "ui/unattendeddialog.h"
 
@@ -75,10 +76,25 @@ int main(int argc, char** argv)
     case kModeResourcePacker:
         rc = RunResourcePacker(cmd.args);
         break;
-    case kModeDoubleClickMount:
-        if (RunDoubleClickMount(cmd.arg(1)) != 0)
+    case kModeDoubleClickMount: {
+        // The consent question and failure boxes need a display; the
+        // application ends before the main window makes its own.
+        int result = 0;
+        {
+            std::unique_ptr<QCoreApplication> app;
+            if (DisplayAvailable()) {
+                app = std::make_unique<QApplication>(argc, argv);
+                RegisterWidgetDoubleClickDialogs();
+            } else {
+                app = std::make_unique<QCoreApplication>(argc, argv);
+            }
+            result = RunDoubleClickMount(cmd.arg(1));
+            RegisterDoubleClickDialogs(nullptr);
+        }
+        if (result != 0)
             break;
         mode = {kModeMainWindowWithFile, kSubCodeFilePage};
+    }
         [[fallthrough]];
     default:
         if (!WindowPlatformAvailable()) {
