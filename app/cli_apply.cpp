@@ -89,18 +89,12 @@ CliResult RunCapture(const QStringList& args, int switchIndex)
         return CliResult::failed(QStringLiteral("the source folder does not exist: ") + source);
     if (append && !QFileInfo(file).isFile())
         return CliResult::failed(QStringLiteral("the image file does not exist: ") + file);
-    // A new file holds the new image as image 1; an append adds it after
-    // the images the file has.
-    uint32_t number = 1;
-    if (append) {
-        WimHandle existing = OpenImageFileRead(file);
-        number = (existing ? ImagingApi.WIMGetImageCount(existing.get()) : 0) + 1;
-    }
     return RunUnattendedWork(task, UnattendedStopMode::Capture, 247, switchIndex == kSwitchCompPath, true,
-                             [&task, file, number, source, append, name](bool withWindow) {
+                             [&task, file, source, append, name](bool withWindow) {
                                  // Capture takes the compression of a new file from
-                                 // the options, never from the source folder.
-                                 PrepareUnattendedTask(task, file, number, source, withWindow);
+                                 // the options, never from the source folder. The
+                                 // worker numbers the new image itself.
+                                 PrepareUnattendedTask(task, file, 1, source, withWindow);
                                  OperationTask& ctx = task.ctx;
                                  ctx.Append = append;
                                  ctx.ImageName = name;

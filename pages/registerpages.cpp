@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "pages/registerpages.h"
 
+#include "pages/capturepage.h"
 #include "pages/mountpage.h"
 #include "pages/mountsettingspage.h"
 #include "ui/pageframework.h"
@@ -8,6 +9,7 @@
 void RegisterKestrelPages()
 {
     RegisterPageFactory(kPageMount, [](QWidget* parent) -> KestrelPage* { return new MountPage(parent); });
+    RegisterPageFactory(kPageCapture, [](QWidget* parent) -> KestrelPage* { return new CapturePage(parent); });
     RegisterPageFactory(kPageShellExec,
                         [](QWidget* parent) -> KestrelPage* { return new MountSettingsPage(parent); });
 }

@@ -8,26 +8,29 @@
 #include <cstdio>
 #include <cstring>
 
-FileReplacement::FileReplacement(const QString& path) : m_finalPath(path), m_writePath(path)
+FileReplacement::FileReplacement(const QString& path) : m_finalPath(path)
 {
+    if (path.isEmpty()) {
+        m_done = true;
+        return;
+    }
     const QFileInfo info(path);
     m_replacing = info.isFile();
-    if (m_replacing) {
-        // A link is replaced where it points, as writing through it would.
+    // A link is replaced where it points, as writing through it would.
+    if (m_replacing)
         m_finalPath = info.canonicalFilePath();
-        m_writePath = m_finalPath + QStringLiteral(".kestrel-new");
-    }
+    m_writePath = m_finalPath + QStringLiteral(".kestrel-new");
 }
 
 FileReplacement::~FileReplacement()
 {
-    if (m_replacing && !m_done)
+    if (!m_done)
         QFile::remove(m_writePath);
 }
 
 bool FileReplacement::commit(QString* failure)
 {
-    if (!m_replacing)
+    if (m_done)
         return true;
     if (std::rename(QFile::encodeName(m_writePath).constData(), QFile::encodeName(m_finalPath).constData()) != 0) {
         const int saved = errno;

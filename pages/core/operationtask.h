@@ -10,6 +10,7 @@
 #include "metadata/imagefileinfo.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <vector>
 
@@ -42,6 +43,12 @@ struct OperationTask : TASKCONTEXT {
     bool Boot = false;           // capture and export: mark the new image bootable
     bool Append = false;         // capture: add to the file instead of making it anew
     QString ImageName;           // capture: the new image's name (empty: none)
+    QString ImageDescription;    // capture: the texts written with the name
+    QString ImageDisplayName;    //   (each one empty: its element is left alone)
+    QString ImageDisplayDescription;
+    QString ImageFlags;
+    QStringList OwnFiles;        // capture: paths below the source (from its root,
+                                 // "/" first) that the capture writes itself
     uint64_t PartMegabytes = 0;  // split: the part size
     WIMFILEINFO FileCopy;        // FileInfo points here: the caller may read
                                  // another file while the worker still reads it
