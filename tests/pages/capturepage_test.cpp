@@ -326,10 +326,14 @@ TEST_F(CapturePageTest, ExclusionListLeavesFilesOutUnlessSwitchedOff)
 // Closes the gate just before the real capture, as a stop question would, so
 // that the worker is certainly halted in its first callback when the test
 // presses the stop button.
+// The test presses stop only once the gate is closed: a stop answered before
+// would open the gate, and the close after it would halt the worker for good.
 decltype(ImagingApi.WIMCaptureImage) g_realCapture = nullptr;
+std::atomic<bool> g_gateClosed{false};
 HANDLE GateClosingCapture(HANDLE wim, const char16_t* path, DWORD flags)
 {
     OperationGate().reset();
+    g_gateClosed = true;
     return g_realCapture(wim, path, flags);
 }
 
@@ -366,8 +370,9 @@ TEST_F(CapturePageTest, StopButtonsLeaveNoFileBehindAndTheOldOneUnchanged)
         choose(Files().source, target);
         combo("compression")->setCurrentIndex(c.compression);
         BoxAnswerer answers(c.existing ? std::deque{QMessageBox::Yes, c.answer} : std::deque{c.answer});
+        g_gateClosed = false;
         QTest::mouseClick(button("create"), Qt::LeftButton);
-        ASSERT_TRUE(WaitUntil([this] { return button("createStop")->isVisible(); }));
+        ASSERT_TRUE(WaitUntil([this] { return button("createStop")->isVisible() && g_gateClosed.load(); }));
         EXPECT_FALSE(field("sourceFolder")->isEnabled()) << "the page is locked";
         EXPECT_TRUE(button("createStop")->isEnabled());
         EXPECT_FALSE(button("create")->isVisible());
