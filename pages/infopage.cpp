@@ -132,7 +132,7 @@ void InfoPage::buildControls()
     m_list->setPalette(rows);
     m_list->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
     listLayout->addWidget(m_list);
-    top->addWidget(m_listGroup, 3);
+    top->addWidget(m_listGroup, 1);
 
     auto* options = new QHBoxLayout;
     m_options2Group = new QGroupBox(this);
@@ -183,7 +183,7 @@ void InfoPage::buildControls()
     messageBox()->setParent(m_infoGroup);
     messageBox()->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
     infoLayout->addWidget(messageBox());
-    top->addWidget(m_infoGroup, 2);
+    top->addWidget(m_infoGroup, 1);
 }
 
 void InfoPage::connectControls()
@@ -342,6 +342,8 @@ void InfoPage::LoadImageList(const QString& path, bool quiet)
         }
     }
     m_boxHead = messageBox()->toPlainText();
+    // The summary is what the reader looks for first.
+    messageBox()->verticalScrollBar()->setValue(0);
     applyEnabling();
 }
 
@@ -380,9 +382,11 @@ void InfoPage::SelectImageRow(int row)
     QString text = m_boxHead;
     if (!text.isEmpty() && !text.endsWith(u'\n'))
         text += u'\n';
+    // The view starts at the image's details (the scroll unit is a line).
+    const int detailsLine = int(text.count(u'\n'));
     text += lines.join(u'\n');
     messageBox()->setPlainText(text);
-    messageBox()->verticalScrollBar()->setValue(messageBox()->verticalScrollBar()->maximum());
+    messageBox()->verticalScrollBar()->setValue(detailsLine);
     applyEnabling();
 }
 
