@@ -2,6 +2,7 @@
 #include "pages/registerpages.h"
 
 #include "pages/capturepage.h"
+#include "pages/infopage.h"
 #include "pages/mountpage.h"
 #include "pages/mountsettingspage.h"
 #include "ui/pageframework.h"
@@ -12,4 +13,5 @@ void RegisterKestrelPages()
     RegisterPageFactory(kPageCapture, [](QWidget* parent) -> KestrelPage* { return new CapturePage(parent); });
     RegisterPageFactory(kPageShellExec,
                         [](QWidget* parent) -> KestrelPage* { return new MountSettingsPage(parent); });
+    RegisterPageFactory(kPageInfo, [](QWidget* parent) -> KestrelPage* { return new InfoPage(parent); });
 }
