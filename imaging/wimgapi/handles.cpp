@@ -208,8 +208,17 @@ bool WimFile::commit()
         errno = saved;
         return false;
     }
-    struct stat held{};
-    ::fstat(wimFd, &held);
+    // wimlib writes the file by its name: the name must still lead to the
+    // file this change was made from and is locked (a program that does not
+    // lock may have put another file there meanwhile).
+    struct stat held{}, named{};
+    if (::fstat(wimFd, &held) != 0 || ::stat(path.c_str(), &named) != 0 || held.st_dev != named.st_dev ||
+        held.st_ino != named.st_ino) {
+        unlock();
+        reopen();
+        errno = EBUSY;
+        return false;
+    }
     int writeFlags = WIMLIB_WRITE_FLAG_FSYNC;
     if (isSolid())
         writeFlags |= WIMLIB_WRITE_FLAG_SOLID;

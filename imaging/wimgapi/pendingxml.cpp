@@ -154,7 +154,13 @@ bool collectLeaves(std::string_view doc, const XmlElement& element, const std::s
     return blank(doc.substr(gap, element.closeBegin - gap));
 }
 
-bool leavesOf(const std::string& elementText, std::vector<Leaf>& out)
+// One element directly inside IMAGE: its property path and its whole text.
+struct Child {
+    std::string path;
+    std::string text;
+};
+
+bool childrenOf(const std::string& elementText, std::vector<Child>& out)
 {
     const auto top = ScanElements(elementText, 0, elementText.size());
     if (!top || top->size() != 1 || top->front().name != "IMAGE")
@@ -166,7 +172,38 @@ bool leavesOf(const std::string& elementText, std::vector<Leaf>& out)
     const std::string plain = index ? "<IMAGE INDEX=\"" + *index + "\">" : "<IMAGE>";
     if (tag != plain)
         return false;
-    return collectLeaves(elementText, image, "", out);
+    const auto children = ScanElements(elementText, image.openEnd, image.closeBegin);
+    if (!children)
+        return false;
+    std::map<std::string, int> seen;
+    for (const XmlElement& child : *children) {
+        const int n = ++seen[child.name];
+        out.push_back({child.name + (n > 1 ? "[" + std::to_string(n) + "]" : ""),
+                       elementText.substr(child.begin, child.end - child.begin)});
+    }
+    return true;
+}
+
+// The leaves of one child element (given as its own text) as property paths.
+bool leavesOfChild(const std::string& text, const std::string& path, std::vector<Leaf>& out)
+{
+    const auto top = ScanElements(text, 0, text.size());
+    if (!top || top->size() != 1)
+        return false;
+    const XmlElement& el = top->front();
+    if (std::string_view(text).substr(el.begin, el.openEnd - el.begin) != "<" + el.name + ">")
+        return false;
+    const auto inner = ScanElements(text, el.openEnd, el.closeBegin);
+    if (!inner)
+        return false;
+    if (inner->empty()) {
+        const std::string_view value = std::string_view(text).substr(el.openEnd, el.closeBegin - el.openEnd);
+        if (value.empty() || value.find('<') != std::string_view::npos)
+            return false;
+        out.push_back({path, unescape(value)});
+        return true;
+    }
+    return collectLeaves(text, el, path + "/", out);
 }
 
 } // namespace
@@ -195,27 +232,45 @@ std::string CapturedImageElement(const WIMStruct* wim, int index)
 
 bool ApplyImageElement(WIMStruct* wim, int index, const std::string& current, const std::string& given)
 {
-    std::vector<Leaf> before, after;
-    if (!leavesOf(given, after))
+    std::vector<Child> before, after;
+    if (!childrenOf(given, after) || !childrenOf(current, before))
         return false;
-    if (!leavesOf(current, before))
-        before.clear();
-    std::map<std::string, std::string> wanted;
-    for (const Leaf& l : after)
-        wanted[l.path] = l.text;
     bool complete = true;
-    // Removed from the end, so that a numbered sibling still names the
-    // element it named when the list was made.
+    auto find = [](const std::vector<Child>& list, const std::string& path) -> const Child* {
+        for (const Child& c : list)
+            if (c.path == path)
+                return &c;
+        return nullptr;
+    };
+    // Whole elements that went, removed from the end so that a numbered
+    // sibling still names the element it named when the list was made.
     for (auto it = before.rbegin(); it != before.rend(); ++it) {
-        if (!wanted.count(it->path) && wimlib_set_image_property(wim, index, it->path.c_str(), nullptr) != 0)
+        if (!find(after, it->path) && wimlib_set_image_property(wim, index, it->path.c_str(), nullptr) != 0)
             complete = false;
     }
-    for (const Leaf& l : after) {
-        const char* now = wimlib_get_image_property(wim, index, l.path.c_str());
-        if (now && l.text == now)
+    for (const Child& wanted : after) {
+        const Child* had = find(before, wanted.path);
+        if (had && had->text == wanted.text)
             continue;
-        if (wimlib_set_image_property(wim, index, l.path.c_str(), l.text.c_str()) != 0)
+        std::vector<Leaf> newLeaves, oldLeaves;
+        if (!leavesOfChild(wanted.text, wanted.path, newLeaves) || (had && !leavesOfChild(had->text, had->path, oldLeaves))) {
             complete = false;
+            continue;
+        }
+        std::map<std::string, std::string> keep;
+        for (const Leaf& l : newLeaves)
+            keep[l.path] = l.text;
+        for (auto it = oldLeaves.rbegin(); it != oldLeaves.rend(); ++it) {
+            if (!keep.count(it->path) && wimlib_set_image_property(wim, index, it->path.c_str(), nullptr) != 0)
+                complete = false;
+        }
+        for (const Leaf& l : newLeaves) {
+            const char* now = wimlib_get_image_property(wim, index, l.path.c_str());
+            if (now && l.text == now)
+                continue;
+            if (wimlib_set_image_property(wim, index, l.path.c_str(), l.text.c_str()) != 0)
+                complete = false;
+        }
     }
     return complete;
 }

@@ -6,12 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 
 using namespace wimtest;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -205,6 +208,52 @@ TEST_F(SafetyTest, CallbackCallingTheSameFileFailsInsteadOfHanging)
     EXPECT_EQ(r.error, EDEADLK);
     image.reset();
     file.reset();
+    EXPECT_TRUE(WimVerify(wim));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(SafetyTest, ReplacementAndAppendExcludeEachOther)
+{
+    const std::string writer = KESTREL_BUILD_DIR "/tests/bin/wimgapi_writer";
+    const std::string fresh = dir + "/fresh.wim";
+    CaptureNew(fresh, {tree + "/sub"});
+    const std::string freshBytes = ReadFile(fresh);
+    ASSERT_EQ(::chmod(wim.c_str(), 0640), 0);
+
+    // A replacement while an append is under way fails and changes nothing.
+    Handle file = OpenWrite(wim, WIM_OPEN_EXISTING);
+    Handle image(WIMCaptureImage(file.get(), U(tree + "/sub").c_str(), 0));
+    ASSERT_TRUE(image) << strerror(errno);
+    EXPECT_EQ(RunCommand(Quote(writer) + " replace " + Quote(fresh) + " " + Quote(wim)), EBUSY);
+    EXPECT_TRUE(fs::exists(fresh));
+    EXPECT_TRUE(WIMCloseHandle(image.release())) << strerror(errno);
+    file.reset();
+    EXPECT_NE(RunOutput("wimlib-imagex info " + Quote(wim)).find("Image Count:    3"), std::string::npos);
+
+    // A file put in its place by a program that does not lock: the append
+    // made from the old file is refused instead of written into the new one.
+    Handle second = OpenWrite(wim, WIM_OPEN_EXISTING);
+    Handle appended(WIMCaptureImage(second.get(), U(tree).c_str(), 0));
+    ASSERT_TRUE(appended) << strerror(errno);
+    const std::string other = dir + "/other.wim";
+    fs::copy_file(fresh, other);
+    ASSERT_EQ(::rename(other.c_str(), wim.c_str()), 0);
+    errno = 0;
+    EXPECT_FALSE(WIMCloseHandle(appended.release()));
+    EXPECT_EQ(errno, EBUSY);
+    second.reset();
+    EXPECT_TRUE(ReadFile(wim) == freshBytes);
+
+    // The replacement itself keeps the file's permission bits.
+    CaptureNew(other, {tree});
+    ASSERT_EQ(::chmod(wim.c_str(), 0640), 0);
+    ASSERT_EQ(RunCommand(Quote(writer) + " replace " + Quote(other) + " " + Quote(wim)), 0);
+    struct stat st{};
+    ASSERT_EQ(::stat(wim.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_TRUE(WimVerify(wim));
 }
 
