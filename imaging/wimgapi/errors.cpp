@@ -32,6 +32,9 @@ int ErrnoFromWimlib(int e)
         return systemCause(e == WIMLIB_ERR_OPEN || e == WIMLIB_ERR_OPENDIR ? ENOENT : EIO);
     case WIMLIB_ERR_NOMEM:
         return ENOMEM;
+    // libxml2 reports an allocation failure as a document it could not read.
+    case WIMLIB_ERR_XML:
+        return errno == ENOMEM ? ENOMEM : EIO;
     case WIMLIB_ERR_SUCCESS:
         return 0;
     case WIMLIB_ERR_ABORTED_BY_PROGRESS:
@@ -59,7 +62,6 @@ int ErrnoFromWimlib(int e)
     case WIMLIB_ERR_INVALID_RESOURCE_HASH:
     case WIMLIB_ERR_INVALID_REPARSE_DATA:
     case WIMLIB_ERR_UNEXPECTED_END_OF_FILE:
-    case WIMLIB_ERR_XML:
     case WIMLIB_ERR_RESOURCE_ORDER:
     case WIMLIB_ERR_WIM_IS_INCOMPLETE:
     case WIMLIB_ERR_CONCURRENT_MODIFICATION_DETECTED:

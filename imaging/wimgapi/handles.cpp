@@ -7,11 +7,13 @@
 #include "progress.h"
 
 #include <dirent.h>
+#include <malloc.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <new>
 #include <set>
 
 #include <cerrno>
@@ -35,13 +37,28 @@ std::unordered_map<HANDLE, std::shared_ptr<HandleObject>>& table()
 
 } // namespace
 
+namespace {
+
+// A parsed XML document of a large file is many small blocks; once freed
+// they are handed back to the system, or a later open on another thread
+// (another malloc arena) would add its own copy to the process's peak.
+void freeWim(WIMStruct* wim)
+{
+    if (!wim)
+        return;
+    wimlib_free(wim);
+    ::malloc_trim(0);
+}
+
+} // namespace
+
 WimFile::~WimFile()
 {
     // A pending change that nobody wrote (its handles were never closed) is
     // dropped with the WIMStruct; so is the lock, with wimlib's descriptor.
-    wimlib_free(wim);
     for (WIMStruct* ref : references)
         wimlib_free(ref);
+    freeWim(wim);
 }
 
 int WimFile::openFlags() const
@@ -123,6 +140,12 @@ bool WimFile::reopen()
     // The state is taken before reading, so that a write that lands between
     // the two shows as a change at the next look, never the other way round.
     const DiskState state = readDiskState(path);
+    // The old WIMStruct goes first, so that the file's XML (which can be
+    // tens of megabytes, and several times that parsed) is held once.
+    freeWim(wim);
+    wim = nullptr;
+    wimFd = -1;
+    locked = false;
     WIMStruct* fresh = nullptr;
     int freshFd = -1;
     int ret = openWim(path, openFlags(), &fresh, &freshFd);
@@ -131,13 +154,21 @@ bool WimFile::reopen()
     if (ret != 0) {
         const int saved = errno;
         wimlib_free(fresh);
+        // An empty stand-in keeps every later call well defined; the next
+        // change reads the file again (its state is unknown).
+        if (wimlib_create_new_wim(WIMLIB_COMPRESSION_TYPE_NONE, &wim) != 0)
+            throw std::bad_alloc();
+        diskState = DiskState{};
+        diskImages = 0;
+        pending = false;
+        pendingDeletion = false;
+        pendingElements.clear();
+        pendingXmlByLayer = false;
         errno = saved;
         return SetErrnoFromWimlib(ret);
     }
-    wimlib_free(wim);
     wim = fresh;
     wimFd = freshFd;
-    locked = false;
     pending = false;
     pendingDeletion = false;
     pendingElements.clear();
@@ -238,8 +269,14 @@ bool WimFile::commit()
         return discard(ret);
     // wimlib released the lock as its write ended.
     locked = false;
+    pending = false;
+    pendingDeletion = false;
+    pendingElements.clear();
+    pendingXmlByLayer = false;
+    // wimlib's WIMStruct keeps the header it read, not the one it wrote:
+    // the file is read again. A failure to read it leaves the change made.
     if (!reopen())
-        return false;
+        return true;
     if (!rebuild && (diskState.device != held.st_dev || diskState.inode != held.st_ino)) {
         errno = EBUSY;
         return false;
