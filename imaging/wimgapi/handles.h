@@ -103,7 +103,7 @@ struct WimFile : HandleObject {
     bool locked = false;
     std::vector<WIMStruct*> references; // parts attached with WIMSetReferenceFile
     std::vector<std::string> referencePaths;
-    std::string tempPath;
+    std::string tempPath; // kept for WIMSetTemporaryPath; see wimgapi.h
     int diskImages = 0; // images in the file as last opened
     DiskState diskState;
     bool created = false;      // made by this handle ...

@@ -4,7 +4,9 @@
 #include "errors.h"
 #include "internal.h"
 #include "mountlist.h"
+#include "splitnames.h"
 #include "utf16.h"
+#include "wimheader.h"
 
 #include <dirent.h>
 #include <dlfcn.h>
@@ -390,6 +392,27 @@ BOOL WIMMountImage(const char16_t* mountPath, const char16_t* wimPath, DWORD ind
         struct stat st{};
         if (::stat(record.wimPath.c_str(), &st) != 0)
             return FALSE;
+        // A part of a split set mounts as the whole set, read-only: the
+        // service opens the first part and attaches the others.
+        WimHeader header;
+        const int fd = ::open(record.wimPath.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0) {
+            const bool read = ::pread(fd, header.bytes, sizeof(header.bytes), 0) == static_cast<ssize_t>(sizeof(header.bytes));
+            ::close(fd);
+            const unsigned part = header.bytes[40] | (header.bytes[41] << 8);
+            const unsigned total = header.bytes[42] | (header.bytes[43] << 8);
+            if (read && total > 1) {
+                if (record.readWrite) {
+                    errno = ENOTSUP;
+                    return FALSE;
+                }
+                record.wimPath = FirstSplitPartPath(record.wimPath, part);
+                if (record.wimPath.empty() || ::stat(record.wimPath.c_str(), &st) != 0) {
+                    errno = ENOENT;
+                    return FALSE;
+                }
+            }
+        }
         if (::stat(record.mountPath.c_str(), &st) != 0)
             return FALSE;
         if (!S_ISDIR(st.st_mode)) {

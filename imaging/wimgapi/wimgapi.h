@@ -254,6 +254,12 @@ WIMAPI BOOL WIMSetBootImage(HANDLE wim, DWORD index);
 WIMAPI HANDLE WIMCaptureImage(HANDLE wim, const char16_t* path, DWORD flags);
 WIMAPI DWORD WIMGetImageCount(HANDLE wim);
 WIMAPI BOOL WIMGetAttributes(HANDLE wim, void* info, DWORD bytes);
+/* Checks that path is an existing folder (ENOTDIR, or stat's errno) and keeps
+   it with the handle; nothing is written there. wimlib needs no scratch
+   folder for the layer's work: a file it rebuilds is written beside the file
+   itself (so that a rename can replace it), a replaced file's new copy is
+   written beside it, and a read-write mount keeps its staging folder in the
+   temporary path given to WIMMountImage. */
 WIMAPI BOOL WIMSetTemporaryPath(HANDLE wim, const char16_t* path);
 WIMAPI BOOL WIMSetReferenceFile(HANDLE wim, const char16_t* path, DWORD flags);
 WIMAPI BOOL WIMSetImageInformation(HANDLE image, const void* text, DWORD bytes);

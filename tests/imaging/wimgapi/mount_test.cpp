@@ -504,3 +504,34 @@ TEST_F(MountTest, AFileMountedReadWriteIsNeverReplaced)
     EXPECT_TRUE(WimVerify(wim));
     EXPECT_NE(RunOutput("wimlib-imagex dir " + Quote(wim) + " 1").find("/kept.txt"), std::string::npos);
 }
+
+TEST_F(MountTest, SplitSetMountsReadOnlyFromAnyPart)
+{
+    std::vector<std::string> data;
+    for (uint32_t i = 0; i < 3; ++i) {
+        data.push_back(incompressible(100000, i + 11));
+        WriteFile(tree + "/noise" + std::to_string(i), data.back());
+    }
+    const std::string whole = dir + "/whole.wim";
+    CaptureNew(whole, {tree});
+    const std::string set = dir + "/set";
+    {
+        Handle file = OpenRead(whole);
+        int64_t size = 120 * 1024;
+        ASSERT_TRUE(WIMSplitFile(file.get(), U(set).c_str(), &size, 0)) << strerror(errno);
+    }
+    ASSERT_TRUE(fs::exists(set + "3"));
+    for (const std::string& part : {set, set + "2", set + "3"}) {
+        SCOPED_TRACE(part);
+        const std::string m = mountDir("part" + std::to_string(mounts.size()));
+        ASSERT_TRUE(WIMMountImage(U(m).c_str(), U(part).c_str(), 1, nullptr)) << strerror(errno);
+        for (size_t i = 0; i < data.size(); ++i)
+            EXPECT_TRUE(ReadFile(m + "/noise" + std::to_string(i)) == data[i]) << "noise" << i;
+        ASSERT_TRUE(WIMUnmountImage(U(m).c_str(), nullptr, 0, FALSE)) << strerror(errno);
+    }
+    const std::string m = mountDir("partrw");
+    errno = 0;
+    EXPECT_FALSE(WIMMountImage(U(m).c_str(), U(set + "2").c_str(), 1, U(temp).c_str()));
+    EXPECT_EQ(errno, ENOTSUP);
+    EXPECT_FALSE(isMounted(m));
+}
