@@ -165,6 +165,33 @@ TEST_F(KillSafetyTest, AppendWithNameAndBootMarkIsAllOrNothing)
     EXPECT_GE(kills, 3);
 }
 
+TEST_F(KillSafetyTest, ProgramAppendNeverCostsAnEarlierImage)
+{
+    const std::string program = KESTREL_OUT_DIR "/Kestrel";
+    if (!fs::exists(program))
+        GTEST_SKIP() << "the program is not built: " << program;
+    const std::string wim = makeWim("program.wim", {"one", "two"});
+    // The program sets the boot mark after closing the captured image, as a
+    // change of its own; the image and its name are one change.
+    killAtEveryWrite(wim,
+                     "env -u DISPLAY -u WAYLAND_DISPLAY " + Quote(program) + " /Append " + Quote(dir + "/three") + " " +
+                         Quote(wim + ",Third") + " /Boot",
+                     [&](const WimState& s, bool finished) {
+                         ASSERT_TRUE(s.readable);
+                         EXPECT_TRUE(WimVerify(wim));
+                         EXPECT_EQ(appliesAs(wim, 1, dir + "/one"), "");
+                         EXPECT_EQ(appliesAs(wim, 2, dir + "/two"), "");
+                         if (s.images == 3 || finished) {
+                             EXPECT_EQ(s.images, 3);
+                             EXPECT_EQ(s.names.at(3), "Third");
+                             EXPECT_EQ(appliesAs(wim, 3, dir + "/three"), "");
+                         }
+                         if (finished) {
+                             EXPECT_EQ(s.boot, 3);
+                         }
+                     });
+}
+
 TEST_F(KillSafetyTest, ExportWithNameBootMarkAndStrippedElementIsAllOrNothing)
 {
     const std::string source = makeWim("source.wim", {"one", "two"});

@@ -255,6 +255,20 @@ TEST_F(SafetyTest, ReplacementAndAppendExcludeEachOther)
     ASSERT_EQ(::stat(wim.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_TRUE(WimVerify(wim));
+
+    // A file created over an existing one is a replacement too: it keeps the
+    // mode, and the new file a killed replacement left behind is removed.
+    const std::string stale = wim + ".kestrel-new-999999999-abcdef";
+    WriteFile(stale, "left by a replacement that was killed");
+    ASSERT_EQ(::chmod(wim.c_str(), 0604), 0);
+    {
+        Handle recreated = OpenWrite(wim, WIM_CREATE_ALWAYS);
+        ASSERT_TRUE(recreated) << strerror(errno);
+    }
+    EXPECT_FALSE(fs::exists(stale));
+    ASSERT_EQ(::stat(wim.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0604u);
+    EXPECT_NE(RunOutput("wimlib-imagex info " + Quote(wim)).find("Image Count:    0"), std::string::npos);
 }
 
 } // namespace
