@@ -12,11 +12,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <new>
 #include <set>
-
-#include <cerrno>
 #include <unordered_map>
 
 namespace wimgapi {
@@ -34,10 +33,6 @@ std::unordered_map<HANDLE, std::shared_ptr<HandleObject>>& table()
     static std::unordered_map<HANDLE, std::shared_ptr<HandleObject>> t;
     return t;
 }
-
-} // namespace
-
-namespace {
 
 // A parsed XML document of a large file is many small blocks; once freed
 // they are handed back to the system, or a later open on another thread
@@ -188,6 +183,9 @@ bool WimFile::lock()
     if (locked)
         return true;
     for (int attempt = 0; attempt < 3; ++attempt) {
+        // After a failed read the file is read again first.
+        if (wimFd < 0 && !pending && !reopen())
+            return false;
         if (wimFd < 0 || ::flock(wimFd, LOCK_EX | LOCK_NB) != 0) {
             errno = EBUSY;
             return false;

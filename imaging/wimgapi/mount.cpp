@@ -453,7 +453,15 @@ BOOL WIMUnmountImage(const char16_t* mountPath, const char16_t* wimPath, DWORD i
             // Not forced: a commit that fails (a full disk, files still open
             // in the mount) leaves the mount and its changes as they are, so
             // that the user can make room and commit again, or discard.
-            const int ret = wimlib_unmount_image(e.mountPath.c_str(), wantCommit ? WIMLIB_UNMOUNT_FLAG_COMMIT : 0);
+            // A file closed just before is released by the kernel a moment
+            // later; until then the service counts it open.
+            int ret = 0;
+            for (int attempt = 0; attempt < 60; ++attempt) {
+                ret = wimlib_unmount_image(e.mountPath.c_str(), wantCommit ? WIMLIB_UNMOUNT_FLAG_COMMIT : 0);
+                if (ret != WIMLIB_ERR_MOUNTED_IMAGE_IS_BUSY)
+                    break;
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
             if (ret != 0) {
                 errno = commitError(ret, e);
                 return FALSE;
