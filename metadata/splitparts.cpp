@@ -18,11 +18,13 @@ qsizetype extensionDot(const QString& path)
 
 } // namespace
 
+// Parts are named as wimlib names them: the part number goes before the
+// extension's dot, or at the end of a name without one.
 QString SplitPartName(const QString& firstPath, uint32_t part)
 {
     const qsizetype dot = extensionDot(firstPath);
     if (dot < 0)
-        return QString();
+        return firstPath + QString::number(part);
     return firstPath.left(dot) + QString::number(part) + firstPath.mid(dot);
 }
 
@@ -30,9 +32,7 @@ bool FirstSplitPartName(QString& path, uint32_t partNumber)
 {
     if (partNumber <= 1)
         return true;
-    const qsizetype dot = extensionDot(path);
-    if (dot < 0)
-        return false;
+    const qsizetype dot = extensionDot(path) < 0 ? path.size() : extensionDot(path);
     const QString base = path.left(dot);
     const QString digits = QString::number(partNumber);
     if (!base.endsWith(digits) || base.size() == digits.size() || base.at(base.size() - digits.size() - 1) == u'/')

@@ -13,6 +13,8 @@ packages=(
   libwim-dev libpugixml-dev lzma-dev
   # tests and cross-checks
   libgtest-dev libgmock-dev wimtools
+  # killing a change at each of its writes (fault injection)
+  strace
   # fuzzing (libFuzzer comes with clang)
   clang libclang-rt-14-dev
   # mounting: fusermount for libfuse2, which wimlib uses

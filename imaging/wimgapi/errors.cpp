@@ -7,9 +7,34 @@
 
 namespace wimgapi {
 
+namespace {
+
+// The system's own reason for a failed read, write or open, which wimlib
+// leaves in errno (callers clear errno before the wimlib call), when it says
+// more than a generic failure.
+int systemCause(int fallback)
+{
+    const int cause = errno;
+    return cause != 0 && cause != EINTR ? cause : fallback;
+}
+
+} // namespace
+
 int ErrnoFromWimlib(int e)
 {
     switch (e) {
+    // A full disk, a folder without write permission, a part that is not
+    // there: the system's own error says what to do about it.
+    case WIMLIB_ERR_WRITE:
+    case WIMLIB_ERR_READ:
+    case WIMLIB_ERR_OPEN:
+    case WIMLIB_ERR_OPENDIR:
+        return systemCause(e == WIMLIB_ERR_OPEN || e == WIMLIB_ERR_OPENDIR ? ENOENT : EIO);
+    case WIMLIB_ERR_NOMEM:
+        return ENOMEM;
+    // libxml2 reports an allocation failure as a document it could not read.
+    case WIMLIB_ERR_XML:
+        return errno == ENOMEM ? ENOMEM : EIO;
     case WIMLIB_ERR_SUCCESS:
         return 0;
     case WIMLIB_ERR_ABORTED_BY_PROGRESS:
@@ -37,9 +62,6 @@ int ErrnoFromWimlib(int e)
     case WIMLIB_ERR_INVALID_RESOURCE_HASH:
     case WIMLIB_ERR_INVALID_REPARSE_DATA:
     case WIMLIB_ERR_UNEXPECTED_END_OF_FILE:
-    case WIMLIB_ERR_XML:
-    case WIMLIB_ERR_READ:
-    case WIMLIB_ERR_WRITE:
     case WIMLIB_ERR_RESOURCE_ORDER:
     case WIMLIB_ERR_WIM_IS_INCOMPLETE:
     case WIMLIB_ERR_CONCURRENT_MODIFICATION_DETECTED:
@@ -48,8 +70,6 @@ int ErrnoFromWimlib(int e)
     case WIMLIB_ERR_RESOURCE_NOT_FOUND:
     case WIMLIB_ERR_METADATA_NOT_FOUND:
     case WIMLIB_ERR_PATH_DOES_NOT_EXIST:
-    case WIMLIB_ERR_OPEN:
-    case WIMLIB_ERR_OPENDIR:
     case WIMLIB_ERR_GLOB_HAD_NO_MATCHES:
         return ENOENT;
     case WIMLIB_ERR_IS_SPLIT_WIM:
@@ -61,8 +81,6 @@ int ErrnoFromWimlib(int e)
     case WIMLIB_ERR_INVALID_CAPTURE_CONFIG:
     case WIMLIB_ERR_INVALID_OVERLAY:
         return EINVAL;
-    case WIMLIB_ERR_NOMEM:
-        return ENOMEM;
     case WIMLIB_ERR_NOTDIR:
         return ENOTDIR;
     case WIMLIB_ERR_IS_DIRECTORY:

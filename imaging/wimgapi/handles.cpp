@@ -2,11 +2,20 @@
 #include "handles.h"
 
 #include "errors.h"
+#include "internal.h"
 #include "mountlist.h"
+#include "progress.h"
 
+#include <dirent.h>
+#include <malloc.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <new>
+#include <set>
 #include <unordered_map>
 
 namespace wimgapi {
@@ -25,35 +34,31 @@ std::unordered_map<HANDLE, std::shared_ptr<HandleObject>>& table()
     return t;
 }
 
+// A parsed XML document of a large file is many small blocks; once freed
+// they are handed back to the system, or a later open on another thread
+// (another malloc arena) would add its own copy to the process's peak.
+void freeWim(WIMStruct* wim)
+{
+    if (!wim)
+        return;
+    wimlib_free(wim);
+    ::malloc_trim(0);
+}
+
 } // namespace
 
 WimFile::~WimFile()
 {
-    wimlib_free(wim);
+    // A pending change that nobody wrote (its handles were never closed) is
+    // dropped with the WIMStruct; so is the lock, with wimlib's descriptor.
     for (WIMStruct* ref : references)
         wimlib_free(ref);
+    freeWim(wim);
 }
 
 int WimFile::openFlags() const
 {
     return writable() ? WIMLIB_OPEN_FLAG_WRITE_ACCESS : 0;
-}
-
-bool WimFile::reopen()
-{
-    WIMStruct* fresh = nullptr;
-    int ret = wimlib_open_wim(path.c_str(), openFlags(), &fresh);
-    if (ret == 0 && !references.empty())
-        ret = wimlib_reference_resources(fresh, references.data(), static_cast<unsigned>(references.size()), 0);
-    if (ret != 0) {
-        wimlib_free(fresh);
-        return SetErrnoFromWimlib(ret);
-    }
-    wimlib_free(wim);
-    wim = fresh;
-    diskImages = imageCount();
-    recordDiskState();
-    return true;
 }
 
 namespace {
@@ -71,44 +76,241 @@ DiskState readDiskState(const std::string& path)
     return state;
 }
 
+std::set<int> openDescriptors()
+{
+    std::set<int> out;
+    if (DIR* d = ::opendir("/proc/self/fd")) {
+        const int own = ::dirfd(d);
+        while (const dirent* e = ::readdir(d)) {
+            if (e->d_name[0] != '.' && std::atoi(e->d_name) != own)
+                out.insert(std::atoi(e->d_name));
+        }
+        ::closedir(d);
+    }
+    return out;
+}
+
+// Opens a file through wimlib and finds the descriptor wimlib reads it with:
+// wimlib locks that descriptor when it writes, so the layer's lock must be
+// held on the same open file to be the same lock. Opens are serialised so
+// that two handles of this library cannot take each other's descriptor.
+int openWim(const std::string& path, int flags, WIMStruct** wim, int* fd)
+{
+    static std::mutex openMutex;
+    std::lock_guard lock(openMutex);
+    const std::set<int> before = openDescriptors();
+    errno = 0;
+    const int ret = wimlib_open_wim(path.c_str(), flags, wim);
+    const int saved = errno;
+    *fd = -1;
+    if (ret != 0) {
+        errno = saved;
+        return ret;
+    }
+    struct stat file{};
+    if (::stat(path.c_str(), &file) == 0) {
+        for (int candidate : openDescriptors()) {
+            struct stat st{};
+            if (!before.count(candidate) && ::fstat(candidate, &st) == 0 && st.st_dev == file.st_dev &&
+                st.st_ino == file.st_ino) {
+                *fd = *fd < 0 ? candidate : -2;
+            }
+        }
+    }
+    if (*fd == -2)
+        *fd = -1;
+    return 0;
+}
+
 } // namespace
+
+int OpenWimTracked(const std::string& path, int flags, WIMStruct** wim, int* fd)
+{
+    return openWim(path, flags, wim, fd);
+}
+
+bool WimFile::reopen()
+{
+    EnsureWimlib();
+    // The state is taken before reading, so that a write that lands between
+    // the two shows as a change at the next look, never the other way round.
+    const DiskState state = readDiskState(path);
+    // The old WIMStruct goes first, so that the file's XML (which can be
+    // tens of megabytes, and several times that parsed) is held once.
+    freeWim(wim);
+    wim = nullptr;
+    wimFd = -1;
+    locked = false;
+    WIMStruct* fresh = nullptr;
+    int freshFd = -1;
+    int ret = openWim(path, openFlags(), &fresh, &freshFd);
+    if (ret == 0 && !references.empty())
+        ret = wimlib_reference_resources(fresh, references.data(), static_cast<unsigned>(references.size()), 0);
+    if (ret != 0) {
+        const int saved = errno;
+        wimlib_free(fresh);
+        // An empty stand-in keeps every later call well defined; the next
+        // change reads the file again (its state is unknown).
+        if (wimlib_create_new_wim(WIMLIB_COMPRESSION_TYPE_NONE, &wim) != 0)
+            throw std::bad_alloc();
+        diskState = DiskState{};
+        diskImages = 0;
+        pending = false;
+        pendingDeletion = false;
+        pendingElements.clear();
+        pendingXmlByLayer = false;
+        errno = saved;
+        return SetErrnoFromWimlib(ret);
+    }
+    wim = fresh;
+    wimFd = freshFd;
+    pending = false;
+    pendingDeletion = false;
+    pendingElements.clear();
+    pendingXmlByLayer = false;
+    diskImages = imageCount();
+    diskState = state;
+    return true;
+}
 
 void WimFile::recordDiskState()
 {
     diskState = readDiskState(path);
 }
 
-bool WimFile::refreshIfChanged()
+bool WimFile::lock()
 {
-    if (readDiskState(path) == diskState)
+    if (locked)
         return true;
-    return reopen();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        // After a failed read the file is read again first.
+        if (wimFd < 0 && !pending && !reopen())
+            return false;
+        if (wimFd < 0 || ::flock(wimFd, LOCK_EX | LOCK_NB) != 0) {
+            errno = EBUSY;
+            return false;
+        }
+        struct stat held{};
+        const DiskState now = readDiskState(path);
+        const bool sameFile =
+            ::fstat(wimFd, &held) == 0 && held.st_dev == now.device && held.st_ino == now.inode;
+        if (sameFile && now == diskState) {
+            locked = true;
+            return true;
+        }
+        ::flock(wimFd, LOCK_UN);
+        // Written or replaced since it was read: an in-memory change made
+        // from the old view must not be written over it; anything else
+        // starts again from what is on disk.
+        if (pending) {
+            errno = EBUSY;
+            return false;
+        }
+        if (!reopen())
+            return false;
+    }
+    errno = EBUSY;
+    return false;
+}
+
+void WimFile::unlock()
+{
+    if (locked && wimFd >= 0)
+        ::flock(wimFd, LOCK_UN);
+    locked = false;
+}
+
+bool WimFile::beginChange()
+{
+    if (!checkWritable())
+        return false;
+    if (pending && !flush())
+        return false;
+    return lock();
 }
 
 bool WimFile::commit()
 {
-    // Written by someone else while this change was being prepared: writing
-    // now would drop their work, so this change is given up instead.
-    if (readDiskState(path) != diskState) {
+    if (!lock()) {
+        const int saved = errno;
+        reopen();
+        errno = saved;
+        return false;
+    }
+    // wimlib writes the file by its name: the name must still lead to the
+    // file this change was made from and is locked (a program that does not
+    // lock may have put another file there meanwhile).
+    struct stat held{}, named{};
+    if (::fstat(wimFd, &held) != 0 || ::stat(path.c_str(), &named) != 0 || held.st_dev != named.st_dev ||
+        held.st_ino != named.st_ino) {
+        unlock();
         reopen();
         errno = EBUSY;
         return false;
     }
-    int writeFlags = isSolid() ? WIMLIB_WRITE_FLAG_SOLID : 0;
+    int writeFlags = WIMLIB_WRITE_FLAG_FSYNC;
+    if (isSolid())
+        writeFlags |= WIMLIB_WRITE_FLAG_SOLID;
+    // A deletion is written like any other change, after the data that is
+    // there, instead of rebuilding the file under a new name.
+    if (pendingDeletion)
+        writeFlags |= WIMLIB_WRITE_FLAG_SOFT_DELETE;
     // wimlib appends to the existing file where it can (the earlier images are
     // left untouched until the new header is in place) and rebuilds otherwise.
     // A file that held no image yet is written whole, as a new file would be.
-    if (diskImages == 0)
+    const bool rebuild = diskImages == 0;
+    if (rebuild)
         writeFlags |= WIMLIB_WRITE_FLAG_REBUILD;
+    errno = 0;
     const int ret = wimlib_overwrite(wim, writeFlags, 0);
     if (ret != 0)
         return discard(ret);
-    return reopen();
+    // wimlib released the lock as its write ended.
+    locked = false;
+    pending = false;
+    pendingDeletion = false;
+    pendingElements.clear();
+    pendingXmlByLayer = false;
+    // wimlib's WIMStruct keeps the header it read, not the one it wrote:
+    // the file is read again. A failure to read it leaves the change made.
+    if (!reopen())
+        return true;
+    if (!rebuild && (diskState.device != held.st_dev || diskState.inode != held.st_ino)) {
+        errno = EBUSY;
+        return false;
+    }
+    return true;
+}
+
+bool WimFile::flush()
+{
+    if (!pending)
+        return true;
+    const std::map<int, std::string> elements = pendingElements;
+    const bool byLayer = pendingXmlByLayer;
+    bool ok = false;
+    {
+        ProgressBridge bridge(this);
+        ok = commit();
+    }
+    if (!ok || !byLayer)
+        return ok;
+    // What wimlib's properties could not carry is stored now, as a change
+    // of its own.
+    std::string doc;
+    if (!lock() || !LoadXmlDocument(*this, doc))
+        return false;
+    for (const auto& [index, element] : elements) {
+        if (!ReplaceImageElement(doc, index, element))
+            return false;
+    }
+    return StoreXmlDocument(*this, doc);
 }
 
 bool WimFile::discard(int wimlibError)
 {
     const int saved = ErrnoFromWimlib(wimlibError);
+    unlock();
     reopen();
     errno = saved;
     return false;

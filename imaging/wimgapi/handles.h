@@ -11,6 +11,7 @@
 #include <sys/types.h>
 
 #include <atomic>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -80,6 +81,15 @@ struct DiskState {
 
 // An open image file. `mutex` serialises the operations on it (one at a time
 // per file); different files work concurrently.
+//
+// Every change holds wimlib's own lock (an exclusive flock on the file) from
+// before it looks at the file until its write is done, so that two handles,
+// two processes and wimlib-imagex exclude each other; a file locked by someone
+// else, replaced meanwhile or mounted read-write fails with EBUSY.
+//
+// A captured or exported image stays in memory ("pending") until its name,
+// flags and boot mark are set, and is then written in one change: see
+// wimgapi.h for when that happens.
 struct WimFile : HandleObject {
     WimFile() : HandleObject(HandleKind::File) {}
     ~WimFile() override;
@@ -89,11 +99,21 @@ struct WimFile : HandleObject {
     DWORD access = 0;
     DWORD flags = 0;
     WIMStruct* wim = nullptr;
+    int wimFd = -1; // wimlib's descriptor of `wim`, the one its own lock uses
+    bool locked = false;
     std::vector<WIMStruct*> references; // parts attached with WIMSetReferenceFile
     std::vector<std::string> referencePaths;
-    std::string tempPath;
+    std::string tempPath; // kept for WIMSetTemporaryPath; see wimgapi.h
     int diskImages = 0; // images in the file as last opened
     DiskState diskState;
+    bool created = false;      // made by this handle ...
+    bool failedChange = false; // ... and removed again at close when a change failed and it holds no image
+
+    // The pending change: images diskImages+1.. exist only in memory.
+    bool pending = false;
+    bool pendingDeletion = false;
+    std::map<int, std::string> pendingElements; // their IMAGE elements as callers see them
+    bool pendingXmlByLayer = false; // some of that XML needs the layer's own store after the write
 
     std::mutex callbackMutex;
     std::vector<CallbackEntry> callbacks;
@@ -105,15 +125,23 @@ struct WimFile : HandleObject {
     bool reopen();
     // Notes the file's state on disk after it was (re)opened.
     void recordDiskState();
-    // Before a change: rereads the file when another handle (or program)
-    // wrote it since, so that the change starts from what is on disk and
-    // never writes back an outdated view over someone else's images.
-    bool refreshIfChanged();
-    // Writes the in-memory changes to disk and reopens.
+    // Before a change: checks the handle may write (EACCES, EBUSY), writes
+    // a pending change first, takes the lock and rereads the file when
+    // another handle or program wrote it since, so that the change starts
+    // from what is on disk.
+    bool beginChange();
+    // Takes the lock (EBUSY when someone else holds it or the file was
+    // replaced); releases it.
+    bool lock();
+    void unlock();
+    // Writes the in-memory changes to disk, reopens and releases the lock.
     bool commit();
+    // Writes a pending change, if any (see wimgapi.h); releases the lock.
+    bool flush();
     // Drops in-memory changes after a failed wimlib call, keeping the errno
     // of that failure; always returns false.
     bool discard(int wimlibError);
+    bool isPendingImage(int index) const { return pending && index > diskImages; }
     bool isSolid() const;
     bool isSplit() const;
     int imageCount() const;
@@ -123,10 +151,31 @@ struct WimFile : HandleObject {
     bool checkIndex(DWORD index, bool zeroAllowed = false) const;
 };
 
+// Releases a file's lock at the end of a change, unless the change is
+// pending and keeps the file locked until it is written.
+class ChangeScope {
+public:
+    explicit ChangeScope(WimFile& file) : m_file(file) {}
+    ~ChangeScope()
+    {
+        if (!m_file.pending)
+            m_file.unlock();
+    }
+    ChangeScope(const ChangeScope&) = delete;
+    ChangeScope& operator=(const ChangeScope&) = delete;
+
+private:
+    WimFile& m_file;
+};
+
 struct WimImage : HandleObject {
-    WimImage(std::shared_ptr<WimFile> f, int i) : HandleObject(HandleKind::Image), file(std::move(f)), index(i) {}
+    WimImage(std::shared_ptr<WimFile> f, int i, bool w = false)
+        : HandleObject(HandleKind::Image), file(std::move(f)), index(i), writesOnClose(w)
+    {
+    }
     std::shared_ptr<WimFile> file; // keeps the file open while the image is
     int index;
+    bool writesOnClose; // the handle of a capture: closing it writes the image
 };
 
 struct WimFind : HandleObject {

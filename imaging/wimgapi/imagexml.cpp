@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Image information: the file's XML document and the IMAGE elements in it.
 // Stored XML is written by the layer itself (wimlib offers no call that takes
-// a whole element), appended to the file with the header's XML entry updated;
-// wimlib keeps unknown elements and attributes on its own later writes.
+// a whole element) in the layout described in wimheader.h; wimlib keeps
+// unknown elements and attributes on its own later writes.
 #include "errors.h"
 #include "internal.h"
+#include "pendingxml.h"
 #include "utf16.h"
+#include "wimheader.h"
 #include "xmlscan.h"
 
 #include <fcntl.h>
@@ -19,10 +21,6 @@
 using namespace wimgapi;
 
 namespace {
-
-constexpr size_t kHeaderSize = 208;
-constexpr size_t kXmlEntryOffset = 72; // the XML resource entry of the header
-constexpr size_t kXmlEntrySize = 24;
 
 struct Fd {
     int fd = -1;
@@ -109,57 +107,39 @@ bool writeXmlResource(WimFile& file, const std::string& documentUtf8)
     const std::string resource = toUtf16LeWithBom(documentUtf8);
     Fd f;
     f.fd = ::open(file.path.c_str(), O_RDWR | O_CLOEXEC);
+    struct stat written{}, held{};
     if (f.fd < 0)
         return false;
-    unsigned char header[kHeaderSize];
-    if (::pread(f.fd, header, sizeof(header), 0) != static_cast<ssize_t>(sizeof(header)) ||
-        std::memcmp(header, "MSWIM\0\0\0", 8) != 0) {
-        errno = ENOEXEC;
+    // The file written must be the file locked.
+    if (::fstat(f.fd, &written) != 0 || !file.locked || ::fstat(file.wimFd, &held) != 0 ||
+        written.st_dev != held.st_dev || written.st_ino != held.st_ino) {
+        errno = EBUSY;
         return false;
     }
-    struct stat st{};
-    if (::fstat(f.fd, &st) != 0)
+    WimHeader previous;
+    bool hadIntegrity = false;
+    if (!StoreXmlResource(f.fd, resource, previous, hadIntegrity))
         return false;
-    const uint64_t offset = static_cast<uint64_t>(st.st_size);
-    const uint64_t size = resource.size();
-    unsigned char entry[kXmlEntrySize] = {};
-    for (int i = 0; i < 7; ++i)
-        entry[i] = static_cast<unsigned char>(size >> (8 * i));
-    entry[7] = 0; // uncompressed, as wimlib writes it
-    for (int i = 0; i < 8; ++i) {
-        entry[8 + i] = static_cast<unsigned char>(offset >> (8 * i));
-        entry[16 + i] = static_cast<unsigned char>(size >> (8 * i));
-    }
-    // The new XML is on disk before the header points at it, so a failure in
-    // between leaves the old document in force.
-    // A short write sets no errno; the disk is full.
-    errno = ENOSPC;
-    if (::pwrite(f.fd, resource.data(), resource.size(), static_cast<off_t>(offset)) !=
-            static_cast<ssize_t>(resource.size()) ||
-        ::fdatasync(f.fd) != 0) {
+    if (!file.reopen()) {
+        // wimlib refused the document (for example text that is not well
+        // formed XML): the old header makes the old one current again.
         const int saved = errno;
-        (void)::ftruncate(f.fd, static_cast<off_t>(offset));
-        errno = saved;
+        WriteWimHeader(f.fd, previous);
+        file.reopen();
+        errno = saved == EIO ? EINVAL : saved;
         return false;
     }
-    unsigned char oldEntry[kXmlEntrySize];
-    std::memcpy(oldEntry, header + kXmlEntryOffset, kXmlEntrySize);
-    errno = EIO;
-    if (::pwrite(f.fd, entry, sizeof(entry), kXmlEntryOffset) != static_cast<ssize_t>(sizeof(entry)) ||
-        ::fsync(f.fd) != 0)
-        return false;
-    if (file.reopen())
+    if (!hadIntegrity)
         return true;
-    // wimlib refused the document (for example text that is not well formed
-    // XML): put the old one back so that the file stays readable.
-    const int saved = errno;
-    if (::pwrite(f.fd, oldEntry, sizeof(oldEntry), kXmlEntryOffset) == static_cast<ssize_t>(sizeof(oldEntry))) {
-        (void)::ftruncate(f.fd, static_cast<off_t>(offset));
-        ::fsync(f.fd);
-    }
-    file.reopen();
-    errno = saved == EIO ? EINVAL : saved;
-    return false;
+    // wimlib makes the integrity table again; it writes it, with its own
+    // copy of the XML, into the hole after the blob table.
+    if (!file.lock())
+        return false;
+    errno = 0;
+    const int ret = wimlib_overwrite(file.wim, WIMLIB_WRITE_FLAG_CHECK_INTEGRITY | WIMLIB_WRITE_FLAG_FSYNC, 0);
+    if (ret != 0)
+        return file.discard(ret);
+    return file.reopen();
 }
 
 void* allocUtf16(const std::string& utf8, DWORD* bytes)
@@ -195,6 +175,47 @@ bool LoadXmlDocument(WimFile& file, std::string& documentUtf8)
 bool StoreXmlDocument(WimFile& file, const std::string& documentUtf8)
 {
     return writeXmlResource(file, documentUtf8);
+}
+
+bool ReplaceImageElement(std::string& doc, int index, const std::string& element)
+{
+    const auto stored = findImage(doc, index);
+    const auto top = ScanElements(element, 0, element.size());
+    if (!stored || !top || top->size() != 1) {
+        errno = EINVAL;
+        return false;
+    }
+    const XmlElement& el = top->front();
+    doc.replace(stored->begin, stored->end - stored->begin,
+                withIndex(element.substr(el.begin, el.end - el.begin), el.openEnd - el.begin, index));
+    return true;
+}
+
+std::string WithImageIndex(const std::string& element, int index)
+{
+    const auto top = ScanElements(element, 0, element.size());
+    if (!top || top->size() != 1)
+        return element;
+    const XmlElement& el = top->front();
+    return withIndex(element.substr(el.begin, el.end - el.begin), el.openEnd - el.begin, index);
+}
+
+bool ImageElementText(WimFile& file, int index, std::string& element)
+{
+    if (const auto it = file.pendingElements.find(index); it != file.pendingElements.end()) {
+        element = it->second;
+        return true;
+    }
+    std::string doc;
+    if (!LoadXmlDocument(file, doc))
+        return false;
+    const auto found = findImage(doc, index);
+    if (!found) {
+        errno = ENOENT;
+        return false;
+    }
+    element = doc.substr(found->begin, found->end - found->begin);
+    return true;
 }
 
 bool SetImageChildText(std::string& doc, int index, const std::string& element, const std::string& text)
@@ -234,17 +255,20 @@ BOOL WIMGetImageInformation(HANDLE handle, void** text, DWORD* bytes)
         if (!file)
             return FALSE;
         std::lock_guard lock(file->mutex);
-        std::string doc;
-        if (!LoadXmlDocument(*file, doc))
-            return FALSE;
-        std::string result = doc;
+        std::string result;
         if (image) {
-            const auto element = findImage(doc, image->index);
-            if (!element) {
-                errno = ENOENT;
+            if (!ImageElementText(*file, image->index, result))
                 return FALSE;
-            }
-            result = doc.substr(element->begin, element->end - element->begin);
+        } else {
+            if (!LoadXmlDocument(*file, result))
+                return FALSE;
+            // Images not yet written belong to the document callers see.
+            const size_t close = result.rfind("</WIM>");
+            std::string added;
+            for (const auto& [index, element] : file->pendingElements)
+                added += element;
+            if (close != std::string::npos)
+                result.insert(close, added);
         }
         void* out = allocUtf16(result, bytes);
         if (!out)
@@ -278,8 +302,6 @@ BOOL WIMSetImageInformation(HANDLE handle, const void* text, DWORD bytes)
             errno = ENOTSUP;
             return FALSE;
         }
-        if (!file.refreshIfChanged())
-            return FALSE;
         // The text given must be one IMAGE element, optionally after an XML
         // declaration; it replaces the stored element as it stands.
         const std::string given = fromUtf16Le(text, bytes);
@@ -292,15 +314,21 @@ BOOL WIMSetImageInformation(HANDLE handle, const void* text, DWORD bytes)
         const std::string element =
             withIndex(given.substr(el.begin, el.end - el.begin), el.openEnd - el.begin, image->index);
 
-        std::string doc;
-        if (!LoadXmlDocument(file, doc))
-            return FALSE;
-        const auto stored = findImage(doc, image->index);
-        if (!stored) {
-            errno = ENOENT;
-            return FALSE;
+        // An image not yet written takes its information into memory, to be
+        // written with it.
+        if (file.isPendingImage(image->index)) {
+            std::string& current = file.pendingElements[image->index];
+            if (!ApplyImageElement(file.wim, image->index, current, element))
+                file.pendingXmlByLayer = true;
+            current = element;
+            return TRUE;
         }
-        doc.replace(stored->begin, stored->end - stored->begin, element);
+        ChangeScope scope(file);
+        if (!file.beginChange() || !file.checkIndex(static_cast<DWORD>(image->index)))
+            return FALSE;
+        std::string doc;
+        if (!LoadXmlDocument(file, doc) || !ReplaceImageElement(doc, image->index, element))
+            return FALSE;
         return StoreXmlDocument(file, doc) ? TRUE : FALSE;
     });
 }

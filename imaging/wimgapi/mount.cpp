@@ -4,7 +4,9 @@
 #include "errors.h"
 #include "internal.h"
 #include "mountlist.h"
+#include "splitnames.h"
 #include "utf16.h"
+#include "wimheader.h"
 
 #include <dirent.h>
 #include <dlfcn.h>
@@ -12,6 +14,7 @@
 #include <spawn.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,6 +40,124 @@ std::string realPath(const std::string& path)
 {
     char buf[PATH_MAX];
     return ::realpath(path.c_str(), buf) ? std::string(buf) : path;
+}
+
+// The canonical form of a mount folder, also when the folder itself cannot
+// be looked at (a mount whose service is gone answers "not connected"):
+// symbolic links on the way are followed, the last name is kept.
+std::string canonicalFolder(std::string path)
+{
+    char buf[PATH_MAX];
+    if (::realpath(path.c_str(), buf))
+        return buf;
+    for (int hops = 0; hops < 40; ++hops) {
+        const ssize_t n = ::readlink(path.c_str(), buf, sizeof(buf) - 1);
+        if (n <= 0)
+            break;
+        const std::string target(buf, static_cast<size_t>(n));
+        const size_t slash = path.rfind('/');
+        path = target.front() == '/' || slash == std::string::npos ? target : path.substr(0, slash + 1) + target;
+    }
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return realPath(".") + "/" + path;
+    const std::string parent = slash == 0 ? "/" : path.substr(0, slash);
+    const std::string base = path.substr(slash + 1);
+    const std::string canonParent = realPath(parent);
+    return canonParent == "/" ? "/" + base : canonParent + "/" + base;
+}
+
+std::string baseName(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// wimlib makes the staging folder of a read-write mount in the staging
+// parent, named after the image file.
+std::vector<std::string> stagingFolders(const MountRecord& r)
+{
+    std::vector<std::string> out;
+    const std::string prefix = baseName(r.wimPath) + ".staging";
+    if (DIR* d = ::opendir(r.tempPath.c_str())) {
+        while (const dirent* e = ::readdir(d)) {
+            if (std::strncmp(e->d_name, prefix.c_str(), prefix.size()) == 0)
+                out.push_back(r.tempPath + "/" + e->d_name);
+        }
+        ::closedir(d);
+    }
+    return out;
+}
+
+void removeTree(const std::string& path)
+{
+    DIR* d = ::opendir(path.c_str());
+    if (d) {
+        while (const dirent* e = ::readdir(d)) {
+            if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
+                continue;
+            const std::string child = path + "/" + e->d_name;
+            struct stat st{};
+            if (::lstat(child.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+                removeTree(child);
+            else
+                ::unlink(child.c_str());
+        }
+        ::closedir(d);
+    }
+    ::rmdir(path.c_str());
+}
+
+// The staging folder of a mount whose service is gone holds changes nobody
+// can commit any more; it is removed with the mount (only the folder the
+// service recorded, never another mount's).
+void removeStaging(const MountRecord& r)
+{
+    if (r.staging.empty() || r.tempPath.empty())
+        return;
+    const std::string prefix = r.tempPath + "/" + baseName(r.wimPath) + ".staging";
+    if (r.staging.compare(0, prefix.size(), prefix) == 0 && r.staging.find('/', prefix.size()) == std::string::npos)
+        removeTree(r.staging);
+}
+
+uint64_t treeBytes(const std::string& path)
+{
+    uint64_t total = 0;
+    DIR* d = ::opendir(path.c_str());
+    if (!d)
+        return 0;
+    while (const dirent* e = ::readdir(d)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
+            continue;
+        const std::string child = path + "/" + e->d_name;
+        struct stat st{};
+        if (::lstat(child.c_str(), &st) != 0)
+            continue;
+        total += S_ISDIR(st.st_mode) ? treeBytes(child) : static_cast<uint64_t>(st.st_size);
+    }
+    ::closedir(d);
+    return total;
+}
+
+// Why a commit failed. The write happened in the mount's service, whose
+// errno does not travel back; a write failure on a file system without room
+// for the mount's changes is a full disk.
+int commitError(int wimlibError, const MountEntry& e)
+{
+    if (wimlibError == WIMLIB_ERR_MOUNTED_IMAGE_IS_BUSY)
+        return EBUSY;
+    if (wimlibError != WIMLIB_ERR_WRITE)
+        return ErrnoFromWimlib(wimlibError);
+    const size_t slash = e.wimPath.rfind('/');
+    struct statvfs fs{};
+    if (slash != std::string::npos && ::statvfs(e.wimPath.substr(0, slash + 1).c_str(), &fs) == 0) {
+        const uint64_t room = static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;
+        if (room < treeBytes(e.record.staging) + (1u << 20))
+            return ENOSPC;
+    }
+    return EIO;
 }
 
 // The service lives beside this library, in the build tree as after installing.
@@ -152,6 +273,8 @@ bool startService(const MountRecord& wanted)
     }
     MountRecord record = wanted;
     record.token = newToken();
+    record.staging.clear();
+    const std::vector<std::string> before = record.readWrite ? stagingFolders(record) : std::vector<std::string>();
     const int status = runProgram({service, "mount", record.wimPath, std::to_string(record.index), record.mountPath,
                                    record.readWrite ? record.tempPath : std::string(), record.token},
                                   kServiceTimeoutSeconds);
@@ -159,6 +282,12 @@ bool startService(const MountRecord& wanted)
         if (status > 0)
             errno = status;
         return false;
+    }
+    if (record.readWrite) {
+        for (const std::string& folder : stagingFolders(record)) {
+            if (std::find(before.begin(), before.end(), folder) == before.end())
+                record.staging = folder;
+        }
     }
     WriteMountRecord(record);
     return true;
@@ -263,6 +392,27 @@ BOOL WIMMountImage(const char16_t* mountPath, const char16_t* wimPath, DWORD ind
         struct stat st{};
         if (::stat(record.wimPath.c_str(), &st) != 0)
             return FALSE;
+        // A part of a split set mounts as the whole set, read-only: the
+        // service opens the first part and attaches the others.
+        WimHeader header;
+        const int fd = ::open(record.wimPath.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0) {
+            const bool read = ::pread(fd, header.bytes, sizeof(header.bytes), 0) == static_cast<ssize_t>(sizeof(header.bytes));
+            ::close(fd);
+            const unsigned part = header.bytes[40] | (header.bytes[41] << 8);
+            const unsigned total = header.bytes[42] | (header.bytes[43] << 8);
+            if (read && total > 1) {
+                if (record.readWrite) {
+                    errno = ENOTSUP;
+                    return FALSE;
+                }
+                record.wimPath = FirstSplitPartPath(record.wimPath, part);
+                if (record.wimPath.empty() || ::stat(record.wimPath.c_str(), &st) != 0) {
+                    errno = ENOENT;
+                    return FALSE;
+                }
+            }
+        }
         if (::stat(record.mountPath.c_str(), &st) != 0)
             return FALSE;
         if (!S_ISDIR(st.st_mode)) {
@@ -289,7 +439,7 @@ BOOL WIMUnmountImage(const char16_t* mountPath, const char16_t* wimPath, DWORD i
 {
     return Guarded<BOOL>(FALSE, [&]() -> BOOL {
         EnsureWimlib();
-        const std::string mount = mountPath && *mountPath ? realPath(ToUtf8(mountPath)) : std::string();
+        const std::string mount = mountPath && *mountPath ? canonicalFolder(ToUtf8(mountPath)) : std::string();
         const std::string wim = wimPath && *wimPath ? realPath(ToUtf8(wimPath)) : std::string();
         if (mount.empty() && wim.empty()) {
             errno = EINVAL;
@@ -300,12 +450,22 @@ BOOL WIMUnmountImage(const char16_t* mountPath, const char16_t* wimPath, DWORD i
             return FALSE;
         const bool wantCommit = commit && e.readWrite;
         if (e.alive) {
-            int flags = WIMLIB_UNMOUNT_FLAG_FORCE;
-            if (wantCommit)
-                flags |= WIMLIB_UNMOUNT_FLAG_COMMIT;
-            const int ret = wimlib_unmount_image(e.mountPath.c_str(), flags);
-            if (ret != 0)
-                return SetErrnoFromWimlib(ret);
+            // Not forced: a commit that fails (a full disk, files still open
+            // in the mount) leaves the mount and its changes as they are, so
+            // that the user can make room and commit again, or discard.
+            // A file closed just before is released by the kernel a moment
+            // later; until then the service counts it open.
+            int ret = 0;
+            for (int attempt = 0; attempt < 60; ++attempt) {
+                ret = wimlib_unmount_image(e.mountPath.c_str(), wantCommit ? WIMLIB_UNMOUNT_FLAG_COMMIT : 0);
+                if (ret != WIMLIB_ERR_MOUNTED_IMAGE_IS_BUSY)
+                    break;
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+            if (ret != 0) {
+                errno = commitError(ret, e);
+                return FALSE;
+            }
             waitUntilGone(e.mountPath);
             RemoveMountRecord(e.mountPath);
             return TRUE;
@@ -313,6 +473,7 @@ BOOL WIMUnmountImage(const char16_t* mountPath, const char16_t* wimPath, DWORD i
         // The service ended: whatever was changed in the mount is lost.
         if (e.inTable && !detach(e.mountPath))
             return FALSE;
+        removeStaging(e.record);
         RemoveMountRecord(e.mountPath);
         if (wantCommit) {
             errno = ENOTCONN;
@@ -332,7 +493,7 @@ BOOL WIMRemountImage(const char16_t* mountPath, DWORD flags)
             return FALSE;
         }
         MountEntry e;
-        if (!findMount(realPath(ToUtf8(mountPath)), {}, 0, e))
+        if (!findMount(canonicalFolder(ToUtf8(mountPath)), {}, 0, e))
             return FALSE;
         if (e.alive)
             return TRUE;
@@ -393,6 +554,16 @@ BOOL WIMDeleteImageMounts(DWORD flags)
         int firstError = 0;
         for (const MountEntry& e : ListMounts()) {
             const DWORD state = mountFlags(e);
+            // A mount whose service is gone cannot commit what its staging
+            // folder holds, and a remount starts a new one.
+            if (!e.alive && e.recorded) {
+                removeStaging(e.record);
+                if (!e.record.staging.empty()) {
+                    MountRecord kept = e.record;
+                    kept.staging.clear();
+                    WriteMountRecord(kept);
+                }
+            }
             // Without "all", only what can never be used again goes: mounts
             // nobody knows how to remount, and records whose file is gone.
             if (!all && !(state & (WIM_MOUNT_FLAG_INVALID | WIM_MOUNT_FLAG_NO_WIM)))

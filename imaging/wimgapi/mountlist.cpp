@@ -206,6 +206,7 @@ bool WriteMountRecord(const MountRecord& r)
             << "index=" << r.index << "\n"
             << "rw=" << (r.readWrite ? 1 : 0) << "\n"
             << "temp=" << escapeValue(r.tempPath) << "\n"
+            << "staging=" << escapeValue(r.staging) << "\n"
             << "token=" << escapeValue(r.token) << "\n";
         if (!out.flush())
             return false;
@@ -235,6 +236,8 @@ bool ReadMountRecord(const std::string& file, MountRecord& r)
             r.readWrite = value == "1";
         else if (key == "temp")
             r.tempPath = value;
+        else if (key == "staging")
+            r.staging = value;
         else if (key == "token")
             r.token = value;
     }

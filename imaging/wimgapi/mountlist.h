@@ -16,6 +16,7 @@ struct MountRecord {
     uint32_t index = 0;
     bool readWrite = false;
     std::string tempPath; // the staging parent of a read-write mount
+    std::string staging;  // the staging folder wimlib made in it for this mount
     std::string token;    // identifies the service that wrote the record
 };
 

@@ -2,6 +2,7 @@
 // The long operations: capture, apply, export and split.
 #include "errors.h"
 #include "internal.h"
+#include "pendingxml.h"
 #include "progress.h"
 #include "utf16.h"
 
@@ -88,7 +89,8 @@ HANDLE WIMCaptureImage(HANDLE wim, const char16_t* path, DWORD flags)
         if (::stat(source.c_str(), &st) != 0)
             return nullptr;
         std::lock_guard lock(file->mutex);
-        if (!file->checkWritable() || !file->refreshIfChanged() || !checkNotSplit(*file))
+        ChangeScope scope(*file);
+        if (!file->beginChange() || !checkNotSplit(*file))
             return nullptr;
         int addFlags = WIMLIB_ADD_FLAG_TEST_FILE_EXCLUSION;
         if (flags & WIM_FLAG_NO_RP_FIX)
@@ -96,15 +98,20 @@ HANDLE WIMCaptureImage(HANDLE wim, const char16_t* path, DWORD flags)
         {
             ProgressBridge bridge(file.get());
             // The image gets no name here; callers set the image's XML after.
+            errno = 0;
             const int ret = wimlib_add_image(file->wim, source.c_str(), nullptr, nullptr, addFlags);
             if (ret != 0) {
+                file->failedChange = true;
                 file->discard(ret);
                 return nullptr;
             }
-            if (!file->commit())
-                return nullptr;
         }
-        return RegisterHandle(std::make_shared<WimImage>(file, file->imageCount()));
+        // Written when its handle closes (see wimgapi.h), with what is set on
+        // it until then.
+        const int index = file->imageCount();
+        file->pending = true;
+        file->pendingElements[index] = CapturedImageElement(file->wim, index);
+        return RegisterHandle(std::make_shared<WimImage>(file, index, true));
     });
 }
 
@@ -123,6 +130,10 @@ BOOL WIMApplyImage(HANDLE image, const char16_t* path, DWORD flags)
             target.pop_back();
         WimFile& file = *img->file;
         std::lock_guard lock(file.mutex);
+        // Exclusions change the image in memory and are dropped by reading
+        // the file again, which must not drop an image not yet written.
+        if (!file.flush())
+            return FALSE;
         ProgressBridge bridge(&file);
 
         // Every path of the image is offered to the callbacks first; the
@@ -148,6 +159,7 @@ BOOL WIMApplyImage(HANDLE image, const char16_t* path, DWORD flags)
             extractFlags |= WIMLIB_EXTRACT_FLAG_NO_ACLS;
         if (flags & WIM_FLAG_NO_RP_FIX)
             extractFlags |= WIMLIB_EXTRACT_FLAG_NORPFIX;
+        errno = 0;
         ret = wimlib_extract_image(file.wim, img->index, target.c_str(), extractFlags);
         if (ret != 0) {
             if (changed)
@@ -178,35 +190,54 @@ BOOL WIMExportImage(HANDLE image, HANDLE targetWim, DWORD flags)
             sourceLock.lock();
         else
             std::lock(sourceLock, targetLock);
-        if (!target->checkWritable() || !target->refreshIfChanged() || !checkNotSplit(*target))
+        ChangeScope scope(*target);
+        if (!target->checkWritable() || !checkNotSplit(*target))
+            return FALSE;
+        // Exports into one file gather until it is written (see wimgapi.h).
+        const bool gathering = target->pending;
+        if (!gathering && !target->beginChange())
             return FALSE;
         const char* name = wimlib_get_image_name(source.wim, img->index);
         const std::string sourceName = name ? name : "";
         // wimlib keeps image names unique; an image of the same name counts as
         // already present unless duplicates are allowed, in which case the copy
-        // is exported without a name and the name is written back afterwards.
+        // is exported without a name and the layer stores the name itself.
         const bool nameTaken = !sourceName.empty() && wimlib_image_name_in_use(target->wim, sourceName.c_str());
         if (nameTaken && !(flags & WIM_EXPORT_ALLOW_DUPLICATES)) {
             errno = EEXIST;
             return FALSE;
         }
+        std::string element;
+        if (!ImageElementText(source, img->index, element))
+            element.clear();
         {
             ProgressBridge bridge(target.get());
-            const int ret = wimlib_export_image(source.wim, img->index, target->wim, nullptr, nullptr,
-                                                nameTaken ? WIMLIB_EXPORT_FLAG_NO_NAMES : 0);
-            if (ret != 0)
+            errno = 0;
+            int ret = wimlib_export_image(source.wim, img->index, target->wim, nullptr, nullptr,
+                                          nameTaken ? WIMLIB_EXPORT_FLAG_NO_NAMES : 0);
+            // wimlib takes a second copy of an image it holds in memory for
+            // the same image; written first, the copy is a new image to it.
+            if (ret == WIMLIB_ERR_DUPLICATE_EXPORTED_IMAGE && gathering && (flags & WIM_EXPORT_ALLOW_DUPLICATES)) {
+                if (!target->flush() || !target->beginChange())
+                    return FALSE;
+                errno = 0;
+                ret = wimlib_export_image(source.wim, img->index, target->wim, nullptr, nullptr,
+                                          nameTaken ? WIMLIB_EXPORT_FLAG_NO_NAMES : 0);
+            }
+            if (ret != 0) {
+                target->failedChange = true;
+                // wimlib takes a failed export back; earlier gathered exports stay.
+                if (gathering)
+                    return SetErrnoFromWimlib(ret) ? TRUE : FALSE;
                 return target->discard(ret);
-            if (!target->commit())
-                return FALSE;
+            }
         }
-        if (nameTaken) {
-            std::string doc;
-            if (!LoadXmlDocument(*target, doc))
-                return FALSE;
-            if (!SetImageChildText(doc, target->imageCount(), "NAME", sourceName) ||
-                !StoreXmlDocument(*target, doc))
-                return FALSE;
-        }
+        const int index = target->imageCount();
+        target->pending = true;
+        target->pendingElements[index] =
+            element.empty() ? CapturedImageElement(target->wim, index) : WithImageIndex(element, index);
+        if (nameTaken)
+            target->pendingXmlByLayer = true;
         return TRUE;
     });
 }
@@ -236,25 +267,24 @@ BOOL WIMSplitFile(HANDLE wim, const char16_t* partPath, int64_t* partSize, DWORD
             errno = EINVAL;
             return FALSE;
         }
-        if (!checkNotSplit(*file))
+        if (!checkNotSplit(*file) || !file->flush())
             return FALSE;
         const std::string first = ToUtf8(partPath);
         ProgressBridge bridge(file.get());
         bridge.setSplitting();
         // A part written over the file being split would destroy its source.
         bridge.protectFile(file->path);
+        errno = 0;
         const int ret = wimlib_split(file->wim, first.c_str(), static_cast<uint64_t>(*partSize), 0);
         if (ret == 0)
             return TRUE;
+        const int cause = ErrnoFromWimlib(ret);
         // An incomplete set must not pass for a split of this file (nor mix
         // with the parts of an earlier split of the same name).
         for (const std::string& part : bridge.partsBegun())
             ::unlink(part.c_str());
-        if (bridge.refused()) {
-            errno = EINVAL;
-            return FALSE;
-        }
-        return SetErrnoFromWimlib(ret) ? TRUE : FALSE;
+        errno = bridge.refused() ? EINVAL : cause;
+        return FALSE;
     });
 }
 

@@ -2,8 +2,12 @@
 // Opening and creating image files, and the small calls on an open file.
 #include "errors.h"
 #include "internal.h"
+#include "replace.h"
 #include "utf16.h"
+#include "wimheader.h"
 
+#include <dlfcn.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +21,34 @@ using namespace wimgapi;
 
 namespace wimgapi {
 
+namespace {
+
+void noXmlMessages(void*, const char*, ...) {}
+
+// wimlib reads XML with libxml2, whose parser prints its complaints about a
+// damaged document to stderr through a per-thread generic error handler.
+// The layer reports failures through errno only, so each thread that enters
+// it (and every thread made later) gets a handler that prints nothing.
+void quietXmlParser()
+{
+    thread_local bool done = false;
+    if (done)
+        return;
+    done = true;
+    void* xml = ::dlopen("libxml2.so.2", RTLD_LAZY | RTLD_NOLOAD);
+    if (!xml)
+        return;
+    using Handler = void (*)(void*, const char*, ...);
+    using Setter = void (*)(void*, Handler);
+    for (const char* name : {"xmlSetGenericErrorFunc", "xmlThrDefSetGenericErrorFunc"}) {
+        if (auto set = reinterpret_cast<Setter>(::dlsym(xml, name)))
+            set(nullptr, &noXmlMessages);
+    }
+    ::dlclose(xml);
+}
+
+} // namespace
+
 void EnsureWimlib()
 {
     static std::once_flag once;
@@ -24,6 +56,7 @@ void EnsureWimlib()
         wimlib_global_init(WIMLIB_INIT_FLAG_ASSUME_UTF8);
         wimlib_set_print_errors(false);
     });
+    quietXmlParser();
 }
 
 std::shared_ptr<WimFile> FileOf(HANDLE handle)
@@ -45,16 +78,35 @@ bool isRegularFile(const std::string& path, bool& exists)
 }
 
 // A new, empty image file on disk, so that the file exists (as the published
-// API has it) and every later change can append to it.
-bool writeEmptyFile(const std::string& path, DWORD compression)
+// API has it) and every later change can append to it. An existing file is
+// replaced as a whole only once the new one is complete, under its lock.
+bool writeEmptyFile(const std::string& path, DWORD compression, bool replace)
 {
+    std::string target = path;
+    if (replace && !MakeReplacementName(path, target))
+        return false;
     WIMStruct* wim = nullptr;
+    errno = 0;
     int ret = wimlib_create_new_wim(static_cast<enum wimlib_compression_type>(compression), &wim);
     if (ret == 0)
-        ret = wimlib_write(wim, path.c_str(), WIMLIB_ALL_IMAGES,
-                           compression == WIM_COMPRESS_LZMS ? WIMLIB_WRITE_FLAG_SOLID : 0, 1);
+        ret = wimlib_write(wim, target.c_str(), WIMLIB_ALL_IMAGES,
+                           (compression == WIM_COMPRESS_LZMS ? WIMLIB_WRITE_FLAG_SOLID : 0) | WIMLIB_WRITE_FLAG_FSYNC, 1);
+    const int saved = errno;
     wimlib_free(wim);
-    return SetErrnoFromWimlib(ret);
+    errno = saved;
+    if (!SetErrnoFromWimlib(ret)) {
+        const int failure = errno;
+        ::unlink(target.c_str());
+        errno = failure;
+        return false;
+    }
+    if (replace && !ReplaceImageFile(target, path)) {
+        const int failure = errno;
+        ::unlink(target.c_str());
+        errno = failure;
+        return false;
+    }
+    return true;
 }
 
 // wimlib reports a file too short for a header as a read error; to callers
@@ -130,23 +182,26 @@ HANDLE WIMCreateFile(const char16_t* path, DWORD access, DWORD disposition, DWOR
                 errno = ENOTSUP;
                 return nullptr;
             }
-            if (!writeEmptyFile(file->path, compression))
+            if (!writeEmptyFile(file->path, compression, exists))
                 return nullptr;
+            file->created = !exists;
         }
         if (!looksLikeImageFile(file->path)) {
             errno = ENOEXEC;
             return nullptr;
         }
-        const int ret = wimlib_open_wim(file->path.c_str(), file->openFlags(), &file->wim);
-        if (!SetErrnoFromWimlib(ret))
+        if (!file->reopen()) {
+            const int saved = errno;
+            if (file->created)
+                ::unlink(file->path.c_str());
+            errno = saved;
             return nullptr;
+        }
         // Solid LZMS files open only for callers that say they handle them.
         if (file->isSolid() && !(flags & WIM_FLAG_ALLOW_LZMS)) {
             errno = ENOTSUP;
             return nullptr;
         }
-        file->diskImages = file->imageCount();
-        file->recordDiskState();
         if (creationResult)
             *creationResult = create ? WIM_CREATED_NEW : WIM_OPENED_EXISTING;
         return RegisterHandle(std::move(file));
@@ -155,7 +210,42 @@ HANDLE WIMCreateFile(const char16_t* path, DWORD access, DWORD disposition, DWOR
 
 BOOL WIMCloseHandle(HANDLE handle)
 {
-    return Guarded<BOOL>(FALSE, [&]() -> BOOL { return ReleaseHandle(handle) ? TRUE : FALSE; });
+    return Guarded<BOOL>(FALSE, [&]() -> BOOL {
+        // Closing the handle of an image not yet written, or its file,
+        // writes it; the handle is closed whether or not that succeeds.
+        bool written = true;
+        int error = 0;
+        if (auto image = Lookup<WimImage>(handle, HandleKind::Image)) {
+            WimFile& file = *image->file;
+            std::lock_guard lock(file.mutex);
+            if (image->writesOnClose && file.isPendingImage(image->index) && !file.flush()) {
+                written = false;
+                error = errno;
+                file.failedChange = true;
+            }
+        } else if (auto file = Lookup<WimFile>(handle, HandleKind::File)) {
+            std::lock_guard lock(file->mutex);
+            if (!file->flush()) {
+                written = false;
+                error = errno;
+                file->failedChange = true;
+            }
+            // A file this handle made for a change that failed is not left
+            // behind as an empty image file.
+            struct stat st{}, held{};
+            if (file->created && file->failedChange && file->diskImages == 0 && file->wimFd >= 0 &&
+                ::stat(file->path.c_str(), &st) == 0 && ::fstat(file->wimFd, &held) == 0 &&
+                st.st_dev == held.st_dev && st.st_ino == held.st_ino)
+                ::unlink(file->path.c_str());
+        }
+        if (!ReleaseHandle(handle))
+            return FALSE;
+        if (!written) {
+            errno = error;
+            return FALSE;
+        }
+        return TRUE;
+    });
 }
 
 DWORD WIMGetImageCount(HANDLE wim)
@@ -248,7 +338,10 @@ BOOL WIMSetReferenceFile(HANDLE wim, const char16_t* path, DWORD flags)
         }
         const std::string refPath = ToUtf8(path);
         std::lock_guard lock(file->mutex);
+        if (!file->flush())
+            return FALSE;
         WIMStruct* part = nullptr;
+        errno = 0;
         int ret = wimlib_open_wim(refPath.c_str(), 0, &part);
         if (ret != 0)
             return SetErrnoFromWimlib(ret);
@@ -286,13 +379,46 @@ BOOL WIMSetBootImage(HANDLE wim, DWORD index)
         if (!file)
             return FALSE;
         std::lock_guard lock(file->mutex);
-        if (!file->checkWritable() || !file->refreshIfChanged() || !file->checkIndex(index, true))
+        if (!file->checkWritable())
             return FALSE;
         wimlib_wim_info info{};
         info.boot_index = index;
+        // With an image not yet written, the mark is written with it.
+        if (file->pending) {
+            if (!file->checkIndex(index, true))
+                return FALSE;
+            return SetErrnoFromWimlib(wimlib_set_wim_info(file->wim, &info, WIMLIB_CHANGE_BOOT_INDEX)) ? TRUE : FALSE;
+        }
+        ChangeScope scope(*file);
+        if (!file->beginChange() || !file->checkIndex(index, true))
+            return FALSE;
+        // The mark is one write into the header; wimlib would write the
+        // whole XML again for it.
+        const int fd = ::open(file->path.c_str(), O_RDWR | O_CLOEXEC);
+        if (fd < 0)
+            return FALSE;
+        struct stat written{}, held{};
+        bool stored = ::fstat(fd, &written) == 0 && ::fstat(file->wimFd, &held) == 0 &&
+                      written.st_dev == held.st_dev && written.st_ino == held.st_ino;
+        if (!stored)
+            errno = EBUSY;
+        else
+            stored = StoreBootIndex(fd, index);
+        const int saved = errno;
+        ::close(fd);
+        if (stored) {
+            wimlib_set_wim_info(file->wim, &info, WIMLIB_CHANGE_BOOT_INDEX);
+            file->recordDiskState();
+            return TRUE;
+        }
+        if (saved != ENOTSUP && saved != EIO) {
+            errno = saved;
+            return FALSE;
+        }
+        // A header the layer does not write itself: wimlib does it.
         const int ret = wimlib_set_wim_info(file->wim, &info, WIMLIB_CHANGE_BOOT_INDEX);
         if (ret != 0)
-            return SetErrnoFromWimlib(ret);
+            return file->discard(ret);
         return file->commit() ? TRUE : FALSE;
     });
 }
@@ -327,11 +453,14 @@ BOOL WIMDeleteImage(HANDLE wim, DWORD index)
         if (!file)
             return FALSE;
         std::lock_guard lock(file->mutex);
-        if (!file->checkWritable() || !file->refreshIfChanged() || !file->checkIndex(index))
+        ChangeScope scope(*file);
+        if (!file->beginChange() || !file->checkIndex(index))
             return FALSE;
+        errno = 0;
         const int ret = wimlib_delete_image(file->wim, static_cast<int>(index));
         if (ret != 0)
             return file->discard(ret);
+        file->pendingDeletion = true;
         return file->commit() ? TRUE : FALSE;
     });
 }

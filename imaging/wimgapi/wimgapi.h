@@ -7,6 +7,31 @@
 // (NULL, FALSE, 0 or INVALID_CALLBACK_VALUE) and sets errno; nothing is
 // printed. Memory the layer returns is released with free(). No C++ exception
 // leaves this interface.
+//
+// Changing a file. Every change holds wimlib's lock on the file (an exclusive
+// flock) while it reads the file's state and writes, so Kestrel processes and
+// wimlib-imagex exclude each other: a file another writer holds, a file that
+// is mounted read-write and a file replaced by another program in the middle
+// of a change fail with EBUSY and are left as they were. A kill at any point
+// of a change leaves the file as before the change or as after it.
+//
+// New images are written whole. The image made by WIMCaptureImage or
+// WIMExportImage is kept in memory, together with what is set on it
+// afterwards (WIMSetImageInformation on its image handle, WIMSetBootImage on
+// its file), and all of it reaches the file in one change when
+//   - the image handle WIMCaptureImage returned is closed, or
+//   - the file handle is closed (exports, which return no image handle), or
+//   - another call needs the file written first (a capture or deletion on
+//     the same file, information set on another image, a split, a new
+//     reference file).
+// Several exports into one file before it is closed are written together.
+// WIMCloseHandle reports the failure of that write (FALSE, errno), and the
+// file then holds none of it. To make the boot mark part of a capture, call
+// WIMSetBootImage before closing the captured image's handle; set after the
+// close, it is a change of its own. Information that wimlib's image
+// properties cannot hold (attributes below IMAGE, empty elements, comments,
+// a name another image has) is stored right after the image, as a second
+// change.
 #pragma once
 
 #include <stddef.h>
@@ -229,6 +254,12 @@ WIMAPI BOOL WIMSetBootImage(HANDLE wim, DWORD index);
 WIMAPI HANDLE WIMCaptureImage(HANDLE wim, const char16_t* path, DWORD flags);
 WIMAPI DWORD WIMGetImageCount(HANDLE wim);
 WIMAPI BOOL WIMGetAttributes(HANDLE wim, void* info, DWORD bytes);
+/* Checks that path is an existing folder (ENOTDIR, or stat's errno) and keeps
+   it with the handle; nothing is written there. wimlib needs no scratch
+   folder for the layer's work: a file it rebuilds is written beside the file
+   itself (so that a rename can replace it), a replaced file's new copy is
+   written beside it, and a read-write mount keeps its staging folder in the
+   temporary path given to WIMMountImage. */
 WIMAPI BOOL WIMSetTemporaryPath(HANDLE wim, const char16_t* path);
 WIMAPI BOOL WIMSetReferenceFile(HANDLE wim, const char16_t* path, DWORD flags);
 WIMAPI BOOL WIMSetImageInformation(HANDLE image, const void* text, DWORD bytes);
@@ -237,6 +268,16 @@ WIMAPI DWORD WIMRegisterMessageCallback(HANDLE wim, WIM_MESSAGE_CALLBACK callbac
 WIMAPI BOOL WIMUnregisterMessageCallback(HANDLE wim, WIM_MESSAGE_CALLBACK callback);
 WIMAPI HANDLE WIMFindFirstImageFile(HANDLE image, const char16_t* pattern, WIM_FIND_DATA* data);
 WIMAPI BOOL WIMFindNextImageFile(HANDLE find, WIM_FIND_DATA* data);
+
+/* Kestrel's own addition: replaces an image file as a whole. The caller writes
+   the complete new file beside the target (same folder, any name; an image
+   file created with WIMCreateFile and closed), then calls this, which moves it
+   over targetPath under the target's lock: FALSE with EBUSY when another
+   writer (a Kestrel handle, wimlib-imagex, a read-write mount) holds or
+   mounts the target or the target changed places meanwhile, and nothing is
+   changed; the target's permission bits carry over. On failure newPath is
+   left for the caller to remove. flags must be 0. */
+WIMAPI BOOL WIMReplaceImageFile(const char16_t* newPath, const char16_t* targetPath, DWORD flags);
 
 #ifdef __cplusplus
 }

@@ -7,9 +7,11 @@
 // the mount is up, so this process exits with 0 exactly when the mount is
 // ready; before that it exits with the errno value of the failure. The daemon
 // stays behind to serve the mount and, when the image is unmounted, removes
-// the layer's record of it. An empty STAGINGPARENT means read-only.
+// the layer's record of it. An empty STAGINGPARENT means read-only. WIMFILE
+// may be the first part of a split set; its other parts are attached.
 #include "errors.h"
 #include "mountlist.h"
+#include "splitnames.h"
 
 #include <wimlib.h>
 
@@ -19,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 int main(int argc, char** argv)
 {
@@ -35,9 +38,29 @@ int main(int argc, char** argv)
     wimlib_set_print_errors(false);
 
     WIMStruct* wim = nullptr;
+    errno = 0;
     int ret = wimlib_open_wim(wimPath.c_str(), readWrite ? WIMLIB_OPEN_FLAG_WRITE_ACCESS : 0, &wim);
     if (ret != 0)
         return wimgapi::ErrnoFromWimlib(ret);
+    // The first part of a split set reads its files from the other parts.
+    wimlib_wim_info info{};
+    wimlib_get_wim_info(wim, &info);
+    if (info.total_parts > 1) {
+        std::vector<std::string> names;
+        for (unsigned part = 2; part <= info.total_parts; ++part)
+            names.push_back(wimgapi::SplitPartPath(wimPath, part));
+        std::vector<const char*> list;
+        for (const std::string& n : names)
+            list.push_back(n.c_str());
+        errno = 0;
+        ret = readWrite ? WIMLIB_ERR_IS_SPLIT_WIM
+                        : wimlib_reference_resource_files(wim, list.data(), static_cast<unsigned>(list.size()), 0, 0);
+        if (ret != 0) {
+            const int cause = wimgapi::ErrnoFromWimlib(ret);
+            wimlib_free(wim);
+            return cause;
+        }
+    }
     const pid_t before = ::getpid();
     int flags = WIMLIB_MOUNT_FLAG_STREAM_INTERFACE_XATTR;
     if (readWrite)

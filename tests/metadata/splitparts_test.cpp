@@ -15,7 +15,8 @@ namespace {
 TEST(SplitPartNames, DerivedFromTheFileName)
 {
     EXPECT_EQ(SplitPartName(QStringLiteral("/a.b/set.swm"), 3), QStringLiteral("/a.b/set3.swm"));
-    EXPECT_EQ(SplitPartName(QStringLiteral("/a.b/set"), 3), QString());
+    // A name without an extension takes the number at its end, as wimlib names the parts.
+    EXPECT_EQ(SplitPartName(QStringLiteral("/a.b/set"), 3), QStringLiteral("/a.b/set3"));
     QString path = QStringLiteral("/a.b/set2");
     EXPECT_FALSE(FirstSplitPartName(path, 2));
     EXPECT_EQ(path, QStringLiteral("/a.b/set2"));

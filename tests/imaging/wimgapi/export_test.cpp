@@ -44,6 +44,9 @@ TEST_F(ExportTest, ExportOneAndAllImages)
             ASSERT_TRUE(WIMExportImage(image.get(), dst.get(), 0)) << strerror(errno);
         }
         EXPECT_EQ(WIMGetImageCount(dst.get()), 2u);
+        // Both exports are written together when the file closes.
+        EXPECT_EQ(log.count(WIM_MSG_PROGRESS), 0);
+        EXPECT_TRUE(WIMCloseHandle(dst.release())) << strerror(errno);
         EXPECT_GE(log.count(WIM_MSG_PROGRESS), 1);
     }
     EXPECT_TRUE(WimVerify(target));

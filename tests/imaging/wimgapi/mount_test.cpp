@@ -380,3 +380,158 @@ TEST_F(MountTest, DeleteAllMountsLeavesNothing)
 }
 
 } // namespace
+
+namespace {
+
+std::string incompressible(size_t size, uint32_t seed)
+{
+    std::string data;
+    data.reserve(size);
+    for (size_t i = 0; i < size; ++i) {
+        seed = seed * 1103515245 + 12345;
+        data += static_cast<char>(seed >> 24);
+    }
+    return data;
+}
+
+std::vector<std::string> stagingIn(const std::string& parent)
+{
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(parent))
+        if (e.path().filename().string().find(".staging") != std::string::npos)
+            out.push_back(e.path());
+    return out;
+}
+
+// The service removes its staging folder just after the unmount returns.
+bool stagingGone(const std::string& parent)
+{
+    for (int i = 0; i < 500 && !stagingIn(parent).empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return stagingIn(parent).empty();
+}
+
+} // namespace
+
+TEST_F(MountTest, CommitThatCannotBeWrittenKeepsTheMountAndItsChanges)
+{
+    if (!isolated)
+        GTEST_SKIP() << "a small tmpfs for the full disk needs root (a private mount namespace)";
+    const std::string small = dir + "/small";
+    fs::create_directories(small);
+    ASSERT_EQ(::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=1m"), 0) << strerror(errno);
+    struct Detach {
+        std::string path;
+        ~Detach() { ::umount2(path.c_str(), MNT_DETACH); }
+    } detachSmall{small};
+    const std::string target = small + "/full.wim";
+    fs::copy_file(wim, target);
+    const std::string before = ReadFile(target);
+    // A filler leaves too little room for the commit; removing it makes room.
+    WriteFile(small + "/filler", std::string(fs::space(small).available - 64 * 1024, 'f'));
+
+    const std::string m = mountDir("fullrw");
+    ASSERT_TRUE(WIMMountImage(U(m).c_str(), U(target).c_str(), 1, U(temp).c_str())) << strerror(errno);
+    const std::string data = incompressible(400000, 7);
+    WriteFile(m + "/big.bin", data);
+    errno = 0;
+    EXPECT_FALSE(WIMUnmountImage(U(m).c_str(), nullptr, 0, TRUE));
+    EXPECT_EQ(errno, ENOSPC) << strerror(errno);
+    EXPECT_TRUE(isMounted(m));
+    EXPECT_TRUE(ReadFile(m + "/big.bin") == data) << "the change made in the mount was lost";
+    EXPECT_TRUE(ReadFile(target) == before);
+
+    fs::remove(small + "/filler");
+    ASSERT_TRUE(WIMUnmountImage(U(m).c_str(), nullptr, 0, TRUE)) << strerror(errno);
+    EXPECT_FALSE(isMounted(m));
+    EXPECT_TRUE(WimVerify(target));
+    EXPECT_TRUE(stagingGone(temp));
+    const std::string out = dir + "/committed";
+    ASSERT_EQ(RunCommand("wimlib-imagex apply " + Quote(target) + " 1 " + Quote(out)), 0);
+    EXPECT_TRUE(ReadFile(out + "/big.bin") == data);
+}
+
+TEST_F(MountTest, CleanUpRemovesTheStagingOfAKilledServiceOnly)
+{
+    // Another file's mount beside it, its staging folder in the same place.
+    const std::string other = dir + "/m-other.wim";
+    fs::copy_file(wim, other);
+    const std::string kept = mountDir("kept");
+    ASSERT_TRUE(WIMMountImage(U(kept).c_str(), U(other).c_str(), 2, U(temp).c_str())) << strerror(errno);
+    const auto keptStaging = stagingIn(temp);
+    ASSERT_EQ(keptStaging.size(), 1u);
+    const std::string m = mountDir("killedrw");
+    ASSERT_TRUE(WIMMountImage(U(m).c_str(), U(wim).c_str(), 1, U(temp).c_str())) << strerror(errno);
+    WriteFile(m + "/changed.txt", "in the staging folder");
+    ASSERT_EQ(stagingIn(temp).size(), 2u);
+    const pid_t pid = servicePid(m);
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(::kill(pid, SIGKILL), 0);
+    for (int i = 0; i < 500 && fs::exists("/proc/" + std::to_string(pid)); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+
+    EXPECT_TRUE(WIMDeleteImageMounts(0)) << strerror(errno);
+    EXPECT_EQ(stagingIn(temp), keptStaging) << "the staging folder of the live mount must stay";
+    EXPECT_TRUE(isMounted(kept));
+    EXPECT_EQ(ReadFile(kept + "/b.bin").size(), 70004u);
+    // The dead mount is taken down through a link to its folder.
+    const std::string link = dir + "/link-to-killed";
+    fs::create_directory_symlink(m, link);
+    EXPECT_TRUE(WIMUnmountImage(U(link).c_str(), nullptr, 0, FALSE)) << strerror(errno);
+    EXPECT_FALSE(isMounted(m));
+    ASSERT_TRUE(WIMUnmountImage(U(kept).c_str(), nullptr, 0, FALSE)) << strerror(errno);
+    EXPECT_TRUE(stagingGone(temp));
+}
+
+TEST_F(MountTest, AFileMountedReadWriteIsNeverReplaced)
+{
+    const std::string m = mountDir("replaced");
+    ASSERT_TRUE(WIMMountImage(U(m).c_str(), U(wim).c_str(), 1, U(temp).c_str())) << strerror(errno);
+    const std::string fresh = dir + "/fresh.wim";
+    CaptureNew(fresh, {tree + "/sub"});
+    const std::string before = ReadFile(wim);
+    errno = 0;
+    EXPECT_FALSE(WIMReplaceImageFile(U(fresh).c_str(), U(wim).c_str(), 0));
+    EXPECT_EQ(errno, EBUSY);
+    errno = 0;
+    EXPECT_FALSE(OpenWrite(wim, WIM_CREATE_ALWAYS));
+    EXPECT_EQ(errno, EBUSY);
+    EXPECT_TRUE(ReadFile(wim) == before);
+    EXPECT_TRUE(fs::exists(fresh));
+    // The commit then goes into the file that was mounted, intact.
+    WriteFile(m + "/kept.txt", "committed");
+    ASSERT_TRUE(WIMUnmountImage(U(m).c_str(), nullptr, 0, TRUE)) << strerror(errno);
+    EXPECT_TRUE(WimVerify(wim));
+    EXPECT_NE(RunOutput("wimlib-imagex dir " + Quote(wim) + " 1").find("/kept.txt"), std::string::npos);
+}
+
+TEST_F(MountTest, SplitSetMountsReadOnlyFromAnyPart)
+{
+    std::vector<std::string> data;
+    for (uint32_t i = 0; i < 3; ++i) {
+        data.push_back(incompressible(100000, i + 11));
+        WriteFile(tree + "/noise" + std::to_string(i), data.back());
+    }
+    const std::string whole = dir + "/whole.wim";
+    CaptureNew(whole, {tree});
+    const std::string set = dir + "/set";
+    {
+        Handle file = OpenRead(whole);
+        int64_t size = 120 * 1024;
+        ASSERT_TRUE(WIMSplitFile(file.get(), U(set).c_str(), &size, 0)) << strerror(errno);
+    }
+    ASSERT_TRUE(fs::exists(set + "3"));
+    for (const std::string& part : {set, set + "2", set + "3"}) {
+        SCOPED_TRACE(part);
+        const std::string m = mountDir("part" + std::to_string(mounts.size()));
+        ASSERT_TRUE(WIMMountImage(U(m).c_str(), U(part).c_str(), 1, nullptr)) << strerror(errno);
+        for (size_t i = 0; i < data.size(); ++i)
+            EXPECT_TRUE(ReadFile(m + "/noise" + std::to_string(i)) == data[i]) << "noise" << i;
+        ASSERT_TRUE(WIMUnmountImage(U(m).c_str(), nullptr, 0, FALSE)) << strerror(errno);
+    }
+    const std::string m = mountDir("partrw");
+    errno = 0;
+    EXPECT_FALSE(WIMMountImage(U(m).c_str(), U(set + "2").c_str(), 1, U(temp).c_str()));
+    EXPECT_EQ(errno, ENOTSUP);
+    EXPECT_FALSE(isMounted(m));
+}

@@ -6,12 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 
 using namespace wimtest;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -28,11 +31,17 @@ TEST_F(SafetyTest, TwoWriteHandlesOnOneFileKeepEachOthersImages)
     WriteFile(tree + "/sub/first.dat", std::string(200000, 'f'));
     Handle a(WIMCaptureImage(first.get(), U(tree).c_str(), 0));
     ASSERT_TRUE(a) << strerror(errno);
+    // While the first change is under way the file is locked: the second
+    // fails and changes nothing, in this process and in wimlib-imagex.
+    errno = 0;
+    EXPECT_EQ(WIMCaptureImage(second.get(), U(tree + "/sub").c_str(), 0), nullptr);
+    EXPECT_EQ(errno, EBUSY);
+    EXPECT_NE(RunCommand("wimlib-imagex info " + Quote(wim) + " 1 Taken"), 0);
+    a.reset();
     WriteFile(tree + "/sub/second.dat", std::string(200000, 's'));
     Handle b(WIMCaptureImage(second.get(), U(tree + "/sub").c_str(), 0));
     ASSERT_TRUE(b) << strerror(errno);
     EXPECT_EQ(WIMGetImageCount(second.get()), 4u);
-    a.reset();
     b.reset();
     first.reset();
     second.reset();
@@ -159,7 +168,9 @@ TEST_F(SafetyTest, NamesThatAreNotUtf8ReachCallbacksAsValidText)
         WriteFile(src + "/" + names[i], "x");
         Handle file = OpenWrite(dir + "/bytes" + std::to_string(i) + ".wim", WIM_CREATE_ALWAYS);
         WIMRegisterMessageCallback(file.get(), &checkUnits, &bad);
-        Handle image(WIMCaptureImage(file.get(), U(src).c_str(), 0));
+        // The write may refuse the name; only the text offered matters here.
+        if (HANDLE image = WIMCaptureImage(file.get(), U(src).c_str(), 0))
+            WIMCloseHandle(image);
         // Qt's clean-up of the test home cannot name these files.
         std::filesystem::remove_all(dir + "/bytes" + std::to_string(i));
     }
@@ -198,6 +209,66 @@ TEST_F(SafetyTest, CallbackCallingTheSameFileFailsInsteadOfHanging)
     image.reset();
     file.reset();
     EXPECT_TRUE(WimVerify(wim));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(SafetyTest, ReplacementAndAppendExcludeEachOther)
+{
+    const std::string writer = KESTREL_BUILD_DIR "/tests/bin/wimgapi_writer";
+    const std::string fresh = dir + "/fresh.wim";
+    CaptureNew(fresh, {tree + "/sub"});
+    const std::string freshBytes = ReadFile(fresh);
+    ASSERT_EQ(::chmod(wim.c_str(), 0640), 0);
+
+    // A replacement while an append is under way fails and changes nothing.
+    Handle file = OpenWrite(wim, WIM_OPEN_EXISTING);
+    Handle image(WIMCaptureImage(file.get(), U(tree + "/sub").c_str(), 0));
+    ASSERT_TRUE(image) << strerror(errno);
+    EXPECT_EQ(RunCommand(Quote(writer) + " replace " + Quote(fresh) + " " + Quote(wim)), EBUSY);
+    EXPECT_TRUE(fs::exists(fresh));
+    EXPECT_TRUE(WIMCloseHandle(image.release())) << strerror(errno);
+    file.reset();
+    EXPECT_NE(RunOutput("wimlib-imagex info " + Quote(wim)).find("Image Count:    3"), std::string::npos);
+
+    // A file put in its place by a program that does not lock: the append
+    // made from the old file is refused instead of written into the new one.
+    Handle second = OpenWrite(wim, WIM_OPEN_EXISTING);
+    Handle appended(WIMCaptureImage(second.get(), U(tree).c_str(), 0));
+    ASSERT_TRUE(appended) << strerror(errno);
+    const std::string other = dir + "/other.wim";
+    fs::copy_file(fresh, other);
+    ASSERT_EQ(::rename(other.c_str(), wim.c_str()), 0);
+    errno = 0;
+    EXPECT_FALSE(WIMCloseHandle(appended.release()));
+    EXPECT_EQ(errno, EBUSY);
+    second.reset();
+    EXPECT_TRUE(ReadFile(wim) == freshBytes);
+
+    // The replacement itself keeps the file's permission bits.
+    CaptureNew(other, {tree});
+    ASSERT_EQ(::chmod(wim.c_str(), 0640), 0);
+    ASSERT_EQ(RunCommand(Quote(writer) + " replace " + Quote(other) + " " + Quote(wim)), 0);
+    struct stat st{};
+    ASSERT_EQ(::stat(wim.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_TRUE(WimVerify(wim));
+
+    // A file created over an existing one is a replacement too: it keeps the
+    // mode, and the new file a killed replacement left behind is removed.
+    const std::string stale = wim + ".kestrel-new-999999999-abcdef";
+    WriteFile(stale, "left by a replacement that was killed");
+    ASSERT_EQ(::chmod(wim.c_str(), 0604), 0);
+    {
+        Handle recreated = OpenWrite(wim, WIM_CREATE_ALWAYS);
+        ASSERT_TRUE(recreated) << strerror(errno);
+    }
+    EXPECT_FALSE(fs::exists(stale));
+    ASSERT_EQ(::stat(wim.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0604u);
+    EXPECT_NE(RunOutput("wimlib-imagex info " + Quote(wim)).find("Image Count:    0"), std::string::npos);
 }
 
 } // namespace

@@ -46,6 +46,14 @@ public:
     HANDLE get() const { return m_h; }
     explicit operator bool() const { return m_h != nullptr; }
     void reset(HANDLE h = nullptr);
+    // Gives the handle up without closing it, for a test that closes it
+    // itself and looks at the result.
+    HANDLE release()
+    {
+        HANDLE h = m_h;
+        m_h = nullptr;
+        return h;
+    }
 
 private:
     HANDLE m_h;

@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Changes the layer makes to an image file without wimlib: a new XML resource
+// and a new boot mark. Both keep the rule that makes every change of an image
+// file safe against a kill at any point: new data goes past everything the
+// header points at, is synced, and only then does one write of the header
+// make it current.
+//
+// The XML resource is stored as [copy of the blob table][hole][XML]. wimlib's
+// own in-place changes that add no data (a boot mark or a new name from
+// wimlib-imagex info) write their XML straight after the blob table and the
+// header last; the hole, at least as large as any XML wimlib would make of
+// this one, keeps the XML the header points at untouched until wimlib's new
+// header is written. The hole takes no disk space.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace wimgapi {
+
+constexpr size_t kWimHeaderSize = 208;
+
+struct WimHeader {
+    unsigned char bytes[kWimHeaderSize] = {};
+};
+
+// Reads and checks the header of an ordinary (not split, not pipable) file.
+bool ReadWimHeader(int fd, WimHeader& header);
+// Writes the whole header in one write and syncs the file.
+bool WriteWimHeader(int fd, const WimHeader& header);
+
+// Stores `resource` (UTF-16LE XML with byte order mark) as the XML resource of
+// the open file `fd` as described above. `previous` receives the header that
+// was in force, so that a caller can put it back. The integrity table, if
+// any, is dropped; `hadIntegrity` says so.
+bool StoreXmlResource(int fd, const std::string& resource, WimHeader& previous, bool& hadIntegrity);
+
+// Marks image `index` (0: none) as the boot image: the boot index and the
+// boot image's metadata entry, written in one write of 28 bytes.
+bool StoreBootIndex(int fd, uint32_t index);
+
+} // namespace wimgapi
