@@ -56,6 +56,7 @@ constexpr Entry kImagingEntries[] = {
     KESTREL_ENTRY(ImagingApiTable, WIMUnregisterMessageCallback),
     KESTREL_ENTRY(ImagingApiTable, WIMFindFirstImageFile),
     KESTREL_ENTRY(ImagingApiTable, WIMFindNextImageFile),
+    KESTREL_ENTRY(ImagingApiTable, WIMReplaceImageFile),
 };
 constexpr size_t kMountEntries = 6;
 static_assert(std::size(kImagingEntries) * sizeof(void*) == sizeof(ImagingApiTable),

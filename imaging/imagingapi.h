@@ -35,6 +35,9 @@ struct ImagingApiTable {
     decltype(&::WIMUnregisterMessageCallback) WIMUnregisterMessageCallback = nullptr;
     decltype(&::WIMFindFirstImageFile) WIMFindFirstImageFile = nullptr;
     decltype(&::WIMFindNextImageFile) WIMFindNextImageFile = nullptr;
+    // Kestrel's own: the locked replacement of a whole file. Empty with a
+    // layer that lacks it.
+    decltype(&::WIMReplaceImageFile) WIMReplaceImageFile = nullptr;
 };
 
 // The 21 wimlib entry points, in the order of the carried name table.

@@ -125,8 +125,17 @@ void LogResult(TASKCONTEXT& ctx, bool ok, bool withErrorText, int savedErrno)
         LogText(ctx, GetLanguageString(kStepDone) + kLineBreak);
         return;
     }
+    LogFailure(ctx, withErrorText ? errorText(savedErrno) : QString());
+}
+
+void LogFailure(TASKCONTEXT& ctx, int savedErrno, const QString& what)
+{
+    LogFailure(ctx, errorText(savedErrno) + QStringLiteral(": ") + what);
+}
+
+void LogFailure(TASKCONTEXT& ctx, const QString& error)
+{
     QString line = GetLanguageString(kStepFailed) + kLineBreak;
-    const QString error = withErrorText ? errorText(savedErrno) : QString();
     if (!error.isEmpty())
         line += error + kLineBreak;
     LogText(ctx, line);

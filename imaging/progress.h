@@ -41,6 +41,11 @@ void SetProgressPrefixes(TASKCONTEXT& ctx);
 void LogStep(TASKCONTEXT& ctx, int n);
 void LogResult(TASKCONTEXT& ctx, bool ok, bool withErrorText = false);
 void LogResult(TASKCONTEXT& ctx, bool ok, bool withErrorText, int savedErrno);
+// "失败" with an error text of the caller's (empty: none), and the failure
+// line of the run when it has none yet; the second form names what failed
+// after the system's text of `savedErrno` ("No such file or directory: x").
+void LogFailure(TASKCONTEXT& ctx, const QString& error);
+void LogFailure(TASKCONTEXT& ctx, int savedErrno, const QString& what);
 // Free text (no line break added) and a bare line break ("blank line").
 void LogText(TASKCONTEXT& ctx, const QString& text);
 void LogLineBreak(TASKCONTEXT& ctx);

@@ -7,6 +7,8 @@
 
 #include <QFileInfo>
 
+#include <cerrno>
+
 namespace {
 
 // Position of the extension's "." in the file name part of path, -1 if none.
@@ -47,17 +49,20 @@ bool FirstSplitPartName(QString& path, uint32_t partNumber)
     return true;
 }
 
-BOOL ReferenceSplitParts(HANDLE wim, const QString& firstPath, uint32_t totalParts)
+BOOL ReferenceSplitParts(HANDLE wim, const QString& firstPath, uint32_t totalParts, QString* missingPart)
 {
     if (!ImagingApi.WIMSetReferenceFile)
         return FALSE;
-    BOOL result = FALSE;
     for (uint32_t part = 2; part <= totalParts; ++part) {
         const QString name = SplitPartName(firstPath, part);
-        if (!name.isEmpty() && QFileInfo(name).isFile())
-            result = ImagingApi.WIMSetReferenceFile(wim, Utf16(name), WIM_REFERENCE_APPEND);
-        if (!result)
-            break;
+        if (!QFileInfo(name).isFile()) {
+            if (missingPart)
+                *missingPart = name;
+            errno = ENOENT;
+            return FALSE;
+        }
+        if (!ImagingApi.WIMSetReferenceFile(wim, Utf16(name), WIM_REFERENCE_APPEND))
+            return FALSE;
     }
-    return result;
+    return totalParts >= 2;
 }

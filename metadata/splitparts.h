@@ -18,8 +18,10 @@ bool FirstSplitPartName(QString& path, uint32_t partNumber);
 // when the file name has no ".".
 QString SplitPartName(const QString& firstPath, uint32_t part);
 
-// Attaches parts 2..totalParts that exist as files to the open first part.
-// A missing part is passed over once another part has been attached; the walk
-// stops at the first failure. Returns the last registration's result (FALSE
-// when none succeeded).
-BOOL ReferenceSplitParts(HANDLE wim, const QString& firstPath, uint32_t totalParts);
+// Attaches parts 2..totalParts to the open first part. Every part must be
+// there: an incomplete set would fail only partway through the work, on the
+// first file stored in the missing part. FALSE with ENOENT and the missing
+// part's name in `missingPart` (when given) for a missing part, FALSE with the
+// layer's errno when a part cannot be attached, and FALSE for fewer than two
+// parts.
+BOOL ReferenceSplitParts(HANDLE wim, const QString& firstPath, uint32_t totalParts, QString* missingPart = nullptr);

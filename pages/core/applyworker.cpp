@@ -7,9 +7,9 @@
 #include "imaging/configlists.h"
 #include "imaging/progress.h"
 #include "imaging/taskrun.h"
-#include "metadata/splitparts.h"
 #include "imaging/wimhandle.h"
 #include "pages/core/mountlogic.h"
+#include "pages/core/sourcefile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -155,17 +155,8 @@ void ApplyWorker(OperationTask& task)
     if (task.ShowProgress)
         BeginTaskRun(task);
 
-    const uint16_t totalParts = task.FileInfo ? task.FileInfo->TotalParts : 1;
-    // A derived name that is not part 1 of its set must not be applied: the
-    // open step fails instead.
-    WimHandle file;
-    errno = ENOENT;
-    if (totalParts < 2 || FirstSplitPartName(task.ImagePath, task.PartNumber))
-        file = OpenImageFileRead(task.ImagePath);
-    if (file && totalParts >= 2)
-        errno = ENOENT; // a missing second part is found without a call that sets it
-    const bool opened = file && (totalParts < 2 || ReferenceSplitParts(file.get(), task.ImagePath, totalParts));
-    LogResult(task, opened, true);
+    WimHandle file = OpenSourceFile(task, task.ImagePath);
+    const bool opened = bool(file);
 
     bool applied = false;
     if (opened) {
@@ -175,10 +166,6 @@ void ApplyWorker(OperationTask& task)
         LogResult(task, file.close(), true);
         errno = lastErrno;
     }
-    // A first part that opened but whose set is incomplete is closed by its
-    // guard without a log line of its own, as if it had not opened.
-    file.close();
-
     LogLineBreak(task);
     LogStep(task, kStepOverall);
     const bool cancelled = task.Cancel.load() != 0;

@@ -137,14 +137,19 @@ bool captureInto(OperationTask& task, HANDLE file, const QString& source)
     PostEvent(task, task.Events.callEnded);
     if (image) {
         writeImageTexts(task, image.get());
-        LogStep(task, kStepCloseImage);
-        captured = image.close();
-        LogResult(task, captured, true);
-        if (captured && task.Boot) {
+        // The boot mark is set while the image is still open: the layer
+        // writes the image, its texts and the mark as one change when the
+        // image closes, so that a kill leaves either all of them or none.
+        bool marked = true;
+        if (task.Boot) {
             LogStep(task, kStepBoot);
-            captured = ImagingApi.WIMSetBootImage && ImagingApi.WIMSetBootImage(file, task.ImageIndex);
-            LogResult(task, captured, true);
+            marked = ImagingApi.WIMSetBootImage && ImagingApi.WIMSetBootImage(file, task.ImageIndex);
+            LogResult(task, marked, true);
         }
+        LogStep(task, kStepCloseImage);
+        const bool closed = image.close();
+        LogResult(task, closed, true);
+        captured = closed && marked;
     }
     ErrnoKeeper keep;
     LogStep(task, kStepUnregisterCallback);

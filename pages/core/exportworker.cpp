@@ -6,7 +6,7 @@
 #include "imaging/progress.h"
 #include "imaging/taskrun.h"
 #include "imaging/wimhandle.h"
-#include "metadata/splitparts.h"
+#include "pages/core/sourcefile.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -34,17 +34,8 @@ enum : int {
 WimHandle openSource(OperationTask& task)
 {
     QString path = task.ImagePath;
-    const uint16_t totalParts = task.FileInfo ? task.FileInfo->TotalParts : 1;
     LogStep(task, kStepOpenSource);
-    if (totalParts > 1 && !FirstSplitPartName(path, task.PartNumber)) {
-        LogResult(task, false, true, ENOENT);
-        return {};
-    }
-    WimHandle source = OpenImageFileRead(path);
-    if (source && totalParts > 1 && !ReferenceSplitParts(source.get(), path, totalParts))
-        source.reset(nullptr);
-    LogResult(task, bool(source), true);
-    return source;
+    return OpenSourceFile(task, path);
 }
 
 bool exportOne(OperationTask& task, HANDLE source, HANDLE target, uint32_t index)

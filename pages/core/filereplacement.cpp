@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "pages/core/filereplacement.h"
 
+#include "common/textutil.h"
+#include "imaging/imagingapi.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -32,7 +35,14 @@ bool FileReplacement::commit(QString* failure)
 {
     if (m_done)
         return true;
-    if (std::rename(QFile::encodeName(m_writePath).constData(), QFile::encodeName(m_finalPath).constData()) != 0) {
+    // A file that is replaced is replaced by the imaging layer, under the
+    // same lock every writer of the file takes: a writer that holds it, a
+    // read-write mount of the file or a file that changed places meanwhile
+    // make it fail with EBUSY, and the old file keeps its permission bits.
+    const bool moved = m_replacing && ImagingApi.WIMReplaceImageFile
+        ? ImagingApi.WIMReplaceImageFile(Utf16(m_writePath), Utf16(m_finalPath), 0) != FALSE
+        : std::rename(QFile::encodeName(m_writePath).constData(), QFile::encodeName(m_finalPath).constData()) == 0;
+    if (!moved) {
         const int saved = errno;
         if (failure)
             *failure = QStringLiteral("the new file could not take the place of ") + m_finalPath + QStringLiteral(": ")

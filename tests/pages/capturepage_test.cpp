@@ -223,8 +223,8 @@ TEST_F(CapturePageTest, AppendMakesImageThreeWithTextsAndBootMark)
     runAndWait("append");
 
     const QString ok = L(21) + u'\n';
-    const QString expected = u'\n' + L(79) + u'\n' + L(11) + ok + L(13) + ok + L(12) + ok + L(81) + ok + L(16) + ok +
-                             L(83) + ok + L(17) + ok + L(18) + ok + u'\n' + L(84) + ok;
+    const QString expected = u'\n' + L(79) + u'\n' + L(11) + ok + L(13) + ok + L(12) + ok + L(81) + ok + L(83) + ok +
+                             L(16) + ok + L(17) + ok + L(18) + ok + u'\n' + L(84) + ok;
     EXPECT_TRUE(info().endsWith(expected)) << info().toStdString();
     EXPECT_TRUE(Verifies(target));
     const QString all = Info(target);
