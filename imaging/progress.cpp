@@ -2,12 +2,12 @@
 #include "imaging/progress.h"
 
 #include "common/language.h"
+#include "common/errortext.h"
 #include "common/format.h"
 
 #include <QMetaObject>
 #include <QThread>
 #include <cerrno>
-#include <cstring>
 
 namespace {
 
@@ -28,12 +28,6 @@ void deliver(TASKCONTEXT& ctx, TaskWindow* window, std::function<void(TaskWindow
     PostToPoster(ctx, [window, update = std::move(update)] { update(*window); }, evenAbandoned);
 }
 
-QString errorText(int savedErrno)
-{
-    if (savedErrno == 0)
-        return {};
-    return QString::fromLocal8Bit(std::strerror(savedErrno));
-}
 
 } // namespace
 
@@ -126,7 +120,7 @@ void LogResult(TASKCONTEXT& ctx, bool ok, bool withErrorText, int savedErrno)
         return;
     }
     QString line = GetLanguageString(kStepFailed) + kLineBreak;
-    const QString error = withErrorText ? errorText(savedErrno) : QString();
+    const QString error = withErrorText ? ErrnoText(savedErrno) : QString();
     if (!error.isEmpty())
         line += error + kLineBreak;
     LogText(ctx, line);

@@ -36,7 +36,7 @@ void SetProgressPrefixes(TASKCONTEXT& ctx);
 // without a line break; LogResult completes the line with "完成" (21) or
 // "失败" (22) and a line break. On failure with `withErrorText` it writes,
 // on a line of its own, the system's text for the errno the failing call
-// left (strerror); read it before anything else can change errno. The first
+// left (ErrnoText, in the interface's language); read it before anything else can change errno. The first
 // failure is also kept in FailureText.
 void LogStep(TASKCONTEXT& ctx, int n);
 void LogResult(TASKCONTEXT& ctx, bool ok, bool withErrorText = false);

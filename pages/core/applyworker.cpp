@@ -2,6 +2,7 @@
 #include "pages/core/applyworker.h"
 
 #include "common/abortlock.h"
+#include "common/language.h"
 #include "common/textutil.h"
 #include "imaging/callbacks.h"
 #include "imaging/configlists.h"
@@ -31,6 +32,7 @@ enum : int {
     kStepUnregisterCallback = 17,
     kStepCloseFile = 18,
     kStepOverall = 19,
+    kMissingPart = 373, // "缺少分卷：" and the part's name
 };
 
 } // namespace
@@ -166,6 +168,16 @@ void ApplyWorker(OperationTask& task)
         errno = ENOENT; // a missing second part is found without a call that sets it
     const bool opened = file && (totalParts < 2 || ReferenceSplitParts(file.get(), task.ImagePath, totalParts));
     LogResult(task, opened, true);
+    if (file && !opened) {
+        // Name the part that is missing, not only that one is.
+        for (uint32_t part = 2; part <= totalParts; ++part) {
+            const QString name = SplitPartName(task.ImagePath, part);
+            if (!QFileInfo(name).isFile()) {
+                LogText(task, GetLanguageString(kMissingPart) + name + QStringLiteral("\r\n"));
+                break;
+            }
+        }
+    }
 
     bool applied = false;
     if (opened) {

@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "pages/core/mountoperations.h"
+
+#include "common/textutil.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cerrno>
+
+MountStepResult MountImageInto(const QString& folder, const QString& imageFile, uint32_t index, bool readWrite,
+                               const QString& tempFolder)
+{
+    if (!ImagingApi.WIMMountImage)
+        return {false, ENOSYS};
+    if (readWrite && !tempFolder.isEmpty() && !QFileInfo(tempFolder).isDir())
+        QDir().mkpath(tempFolder);
+    errno = 0;
+    const BOOL ok = ImagingApi.WIMMountImage(Utf16(folder), Utf16(imageFile), index,
+                                             readWrite ? Utf16(tempFolder) : nullptr);
+    return {ok != FALSE, ok ? 0 : errno};
+}
+
+bool IsStillMounted(const QString& folder)
+{
+    return FindMountByFolder(GetMountedImages(), folder).has_value();
+}
+
+MountStepResult UnmountImageAt(const MountEntry& entry, bool commit, int looks)
+{
+    if (!ImagingApi.WIMUnmountImage)
+        return {false, ENOSYS};
+    errno = 0;
+    const bool ok = ImagingApi.WIMUnmountImage(Utf16(entry.mountPath), Utf16(entry.imagePath), entry.imageIndex,
+                                               commit && entry.readWrite ? TRUE : FALSE)
+        != FALSE;
+    const int error = errno;
+    if (ok)
+        return {true, 0};
+    for (int look = 0; look < looks; ++look) {
+        if (!IsStillMounted(entry.mountPath))
+            return {true, 0};
+    }
+    return {false, error};
+}
+
+MountStepResult RemountImagesAt(const QString& folder, bool* matched)
+{
+    *matched = folder.isEmpty();
+    if (!ImagingApi.WIMRemountImage || !ImagingApi.WIMGetMountedImageInfo)
+        return {false, ENOSYS};
+    MountStepResult result{true, 0};
+    for (const MountEntry& m : GetMountedImageInfo()) {
+        if (!folder.isEmpty() && !SameMountPath(m.mountPath, folder))
+            continue;
+        *matched = true; // a mount that still runs needs nothing
+        if (!(m.flags & WIM_MOUNT_FLAG_REMOUNTABLE))
+            continue;
+        QDir().mkpath(m.mountPath);
+        errno = 0;
+        if (!ImagingApi.WIMRemountImage(Utf16(m.mountPath), 0) && result.ok)
+            result = {false, errno};
+    }
+    return result;
+}
+
+std::vector<MountEntry> RefreshMountList(bool cleanInvalid)
+{
+    if (cleanInvalid)
+        CleanupMounts(false);
+    return GetMountedImages();
+}
