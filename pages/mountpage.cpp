@@ -102,9 +102,8 @@ MountPage::MountPage(QWidget* parent) : KestrelPage(kPageMount, parent)
     m_stopButton->hide();
     setProgressVisible(false);
     imageFileChanged();
-    takeSnapshot();
-    for (const MountEntry& e : m_snapshot)
-        addRow(e);
+    // The machine's mounts are listed on the worker when the page is first
+    // shown: a dead mount can take seconds to answer.
     retext();
     updateButtons();
 }
@@ -118,6 +117,9 @@ MountPage::~MountPage()
         OperationGate().set();
         TaskWorker().join();
     }
+    // A mount step cannot be stopped; it reads the record until it returns.
+    if (m_mountBusy && TaskWorker().isRunning())
+        TaskWorker().join();
     m_task.Poster = nullptr;
 }
 
@@ -355,6 +357,10 @@ void MountPage::setDirectory(const QString& path)
 
 void MountPage::pageShown()
 {
+    if (!m_listed) {
+        m_listed = true;
+        listMounts();
+    }
     updateButtons();
 }
 

@@ -58,6 +58,8 @@ public:
     void mountImage();
     void unmountFromButton();
     void refreshList();
+    // The first listing of the machine's mounts, without log lines.
+    void listMounts();
     void unmountAllUnlocked();
     void applyImage();
     void stopApply();
@@ -92,7 +94,6 @@ private:
     void clearInfoBox();
     void appendInfo(const QString& text);
 
-    void takeSnapshot();
     void addRow(const MountEntry& entry);
     void removeRow(const QString& folder);
     void dropRow(QTreeWidgetItem* item);
@@ -163,6 +164,7 @@ private:
     bool m_infoShown = false;
     bool m_applyRunning = false; // from a started apply until its end reached the page
     bool m_mountBusy = false;    // a mount, unmount or refresh runs on the worker
+    bool m_listed = false;       // the first listing has been started
     bool m_readWriteWish = false; // what the user chose for "可读写方式挂载"
     bool m_readWriteGuard = false;
 

@@ -39,9 +39,16 @@ constexpr int kSomeReadWrite = 379;
 
 } // namespace
 
-void MountPage::takeSnapshot()
+void MountPage::listMounts()
 {
-    m_snapshot = GetMountedImages();
+    auto mounts = std::make_shared<std::vector<MountEntry>>();
+    runMountWork(
+        L(47), false, [mounts] { *mounts = GetMountedImages(); },
+        [this, mounts] {
+            m_snapshot = *mounts;
+            for (const MountEntry& e : m_snapshot)
+                addRow(e);
+        });
 }
 
 QTreeWidgetItem* MountPage::findRow(const QString& folder) const

@@ -228,6 +228,16 @@ TEST_F(MountPageFuseTest, OtherToolsMountsComeAndGoAndLockedRowsStay)
         << out.toStdString();
     ASSERT_TRUE(IsMountPoint(m_mount));
     EXPECT_FALSE(m_page->findRow(m_mount));
+    {
+        // A page shown for the first time lists the machine's mounts, on
+        // the worker.
+        MountPage fresh;
+        fresh.show();
+        fresh.pageShown();
+        EXPECT_TRUE(fresh.isBusy());
+        ASSERT_TRUE(WaitUntil([&fresh] { return !fresh.isBusy(); }));
+        EXPECT_TRUE(fresh.findRow(m_mount));
+    }
     click("refresh");
     QTreeWidgetItem* row = m_page->findRow(m_mount);
     ASSERT_TRUE(row) << info().toStdString();
