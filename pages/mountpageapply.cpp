@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -56,7 +57,9 @@ void MountPage::setupTask()
             m_remaining->setText(m_task.RemainingPrefix + FormatElapsed(0));
         m_listGroup->show();
         // The list takes its room back from the log: keep the last line,
-        // the overall result, in view.
+        // the overall result, in view once the log has its new height.
+        if (layout())
+            layout()->activate();
         scrollInfoToEnd();
         updateButtons();
     };

@@ -17,6 +17,8 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QLabel>
+#include <QScrollBar>
 #include <QTest>
 #include <QThread>
 #include <QUrl>
@@ -193,6 +195,13 @@ TEST_F(MountPageTest, ApplyLogsEveryStepOfTheSequence)
     EXPECT_EQ(answers.count(), 0) << "an empty folder needs no question";
     EXPECT_EQ(info().split(u'\n'), successLog().split(u'\n'));
     EXPECT_EQ(ListTree(target), ListTree(Files().source));
+    // The overall line stays in view when the list comes back, and nothing
+    // is left to wait for.
+    QCoreApplication::processEvents();
+    const QScrollBar* bar = m_page->messageBox()->verticalScrollBar();
+    EXPECT_GT(bar->maximum(), 0) << "the log fits: this check would show nothing";
+    EXPECT_EQ(bar->value(), bar->maximum());
+    EXPECT_EQ(m_page->findChild<QLabel*>(QStringLiteral("remaining"))->text(), L(52) + QStringLiteral("00:00:00"));
     EXPECT_TRUE(m_page->isEnabled());
     EXPECT_TRUE(button("refresh")->isEnabled());
     EXPECT_FALSE(button("stop")->isVisible());
