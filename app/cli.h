@@ -15,6 +15,12 @@ inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailed = 1;       // the operation failed
 inline constexpr int kExitWrongArguments = 2;
 
+// "--help", "-h" or "/?" as the only argument prints the switches with an
+// example each, "--version" the version, both on standard output; returns
+// the exit code (0), or -1 for any other command line.
+int PrintHelpOrVersion(const QStringList& args);
+QString CommandLineHelpText();
+
 // Runs the command-line switch with index `switchIndex`; returns the process
 // exit code (0 success, 1 the operation failed, 2 wrong arguments).
 int RunCommandLine(int& argc, char** argv, int switchIndex);

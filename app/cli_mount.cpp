@@ -3,25 +3,30 @@
 #include "app/cli.h"
 #include "app/cli_actions.h"
 
-#include "common/language.h"
 #include "app/mountdirectory.h"
+#include "common/errortext.h"
+#include "common/language.h"
 #include "common/settings.h"
 #include "common/textutil.h"
 #include "imaging/mountlist.h"
+#include "pages/core/mountoperations.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <cerrno>
-#include <cstring>
 #include <optional>
 #include <vector>
 
 namespace {
 
+QString withError(const QString& what, int error)
+{
+    return error ? what + QStringLiteral(": ") + ErrnoText(error) : what;
+}
+
 QString lastError(const QString& what)
 {
-    const int error = errno;
-    return error ? what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error)) : what;
+    return withError(what, errno);
 }
 
 // A folder given relative to the current one names the same mount folder.
@@ -73,12 +78,10 @@ CliResult RunMount(const QStringList& args, bool readWrite)
         if (!CreateUniqueMountDirectory(base, folder))
             return CliResult::failed(QStringLiteral("no mount folder can be made in ") + base);
     }
-    const QString& temp = task.ctx.TempPath;
-    if (readWrite && !QFileInfo(task.ctx.TempPath).isDir())
-        QDir().mkpath(task.ctx.TempPath);
-    errno = 0;
-    if (!ImagingApi.WIMMountImage(Utf16(folder), Utf16(file), number, readWrite ? Utf16(temp) : nullptr))
-        return CliResult::failed(lastError(QStringLiteral("the image could not be mounted at ") + folder));
+    const MountStepResult mounted = MountImageInto(folder, file, number, readWrite, task.ctx.TempPath);
+    if (!mounted.ok)
+        return CliResult::failed(withError(QStringLiteral("the image could not be mounted at ") + folder,
+                                           mounted.error));
     OpenFolderInShell(folder);
     return CliResult::ok();
 }
@@ -88,23 +91,13 @@ CliResult RunRemount(const QStringList& args)
     if (!ImagingApi.WIMRemountImage || !ImagingApi.WIMGetMountedImageInfo)
         return CliResult::failed(QStringLiteral("remounting is not available"));
     const QString folder = args.at(2);
-    int failures = 0;
-    bool known = folder.isEmpty();
-    for (const MountEntry& m : GetMountedImageInfo()) {
-        const QString& mountPath = m.mountPath;
-        if (!folder.isEmpty() && !sameFolder(mountPath, folder))
-            continue;
-        known = true; // a mount that still runs needs nothing
-        if (!(m.flags & WIM_MOUNT_FLAG_REMOUNTABLE))
-            continue;
-        QDir().mkpath(mountPath);
-        if (!ImagingApi.WIMRemountImage(Utf16(mountPath), 0))
-            ++failures;
-    }
+    bool known = false;
+    const MountStepResult result =
+        RemountImagesAt(folder.isEmpty() ? QString() : QFileInfo(folder).absoluteFilePath(), &known);
     if (!known)
         return CliResult::failed(QStringLiteral("no image is mounted at ") + folder);
-    if (failures)
-        return CliResult::failed(lastError(QStringLiteral("an image could not be remounted")));
+    if (!result.ok)
+        return CliResult::failed(withError(QStringLiteral("an image could not be remounted"), result.error));
     return CliResult::ok();
 }
 
@@ -119,13 +112,15 @@ CliResult RunUnmount(const QStringList& args)
                 return CliResult::failed(lastError(QStringLiteral("the mounts could not be removed")));
             return CliResult::ok();
         }
-        int failures = 0;
+        MountStepResult failure{true, 0};
         for (const MountEntry& m : GetMountedImages()) {
-            if (!ImagingApi.WIMUnmountImage(Utf16(m.mountPath), Utf16(m.imagePath), m.imageIndex, FALSE))
-                ++failures;
+            const MountStepResult done = UnmountImageAt(m, false);
+            if (!done.ok && failure.ok)
+                failure = done;
         }
-        return failures ? CliResult::failed(lastError(QStringLiteral("an image could not be unmounted")))
-                        : CliResult::ok();
+        return failure.ok ? CliResult::ok()
+                          : CliResult::failed(withError(QStringLiteral("an image could not be unmounted"),
+                                                        failure.error));
     }
     for (const MountEntry& m : GetMountedImages()) {
         if (!sameFolder(m.mountPath, folder))
@@ -139,9 +134,10 @@ CliResult RunUnmount(const QStringList& args)
                                    "both out"));
             commit = *decision;
         }
-        if (!ImagingApi.WIMUnmountImage(Utf16(m.mountPath), Utf16(m.imagePath), m.imageIndex,
-                                        commit ? TRUE : FALSE))
-            return CliResult::failed(lastError(QStringLiteral("the image could not be unmounted from ") + folder));
+        const MountStepResult done = UnmountImageAt(m, commit);
+        if (!done.ok)
+            return CliResult::failed(withError(QStringLiteral("the image could not be unmounted from ") + folder,
+                                               done.error));
         return CliResult::ok();
     }
     return CliResult::failed(QStringLiteral("no image is mounted at ") + folder);

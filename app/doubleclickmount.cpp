@@ -4,12 +4,13 @@
 #include "app/mountdirectory.h"
 #include "app/runcommand.h"
 #include "common/desktop.h"
+#include "common/errortext.h"
 #include "common/envexpand.h"
 #include "common/settings.h"
 #include "imaging/imagingapi.h"
 #include "metadata/mountsettings.h"
 #include "pages/core/mountapproval.h"
-#include "pages/core/mountsteps.h"
+#include "pages/core/mountoperations.h"
 
 #include <QDir>
 #include <QFile>
@@ -119,9 +120,10 @@ int RunDoubleClickMount(const QString& imageFile)
 
     const uint32_t index = s.MountId ? s.MountId : 1;
     const bool readWrite = s.MountRW != 0;
-    if (!MountImageAt(folder, file, index, readWrite, AppSettings().wimTempPath)) {
-        ReportFailure(WithSystemError(QStringLiteral("image %1 of %2 could not be mounted at %3").arg(index).arg(file, folder),
-                                      errno));
+    const MountStepResult mounted = MountImageInto(folder, file, index, readWrite, AppSettings().wimTempPath);
+    if (!mounted.ok) {
+        ReportFailure(QStringLiteral("image %1 of %2 could not be mounted at %3: ").arg(index).arg(file, folder)
+                      + ErrnoText(mounted.error));
         return 1;
     }
     if (!runCommands) {
@@ -145,10 +147,16 @@ int RunDoubleClickMount(const QString& imageFile)
 
     bool unmounted = false;
     if (autoUnmount) {
-        unmounted = UnmountImageAt(folder, file, index, readWrite && s.Commit);
+        MountEntry entry;
+        entry.mountPath = folder;
+        entry.imagePath = file;
+        entry.imageIndex = index;
+        entry.readWrite = readWrite;
+        const MountStepResult done = UnmountImageAt(entry, s.Commit != 0);
+        unmounted = done.ok;
         if (!unmounted)
-            ReportFailure(WithSystemError(
-                QStringLiteral("the image could not be unmounted; it stays mounted at ") + folder, errno));
+            ReportFailure(QStringLiteral("the image could not be unmounted; it stays mounted at ") + folder
+                          + QStringLiteral(": ") + ErrnoText(done.error));
     }
     // Deleting a folder that still holds the mounted image would delete the
     // image's files, so the folder goes only once the image is out of it.

@@ -29,13 +29,17 @@ constexpr int kLanguageNameUnits = 256;
 // and is refused rather than read into memory.
 constexpr qint64 kMaxLanguageFileBytes = 16 * 1024 * 1024;
 
+// The language's own name and its locale ("zh_CN", "en").
+constexpr int kLanguageNameString = 370;
+constexpr int kLocaleString = 371;
+
 const QString kSystemFlagHeader = QStringLiteral("[System_Flag]");
 const QString kStringListHeader = QStringLiteral("[String_List]");
 const QString kCompressTypeHeader = QStringLiteral("[Compress_Type]");
 
 // The 32-bit build names itself x86, as its installed folder does.
-const QString kTitleSuffix = sizeof(void*) == 4 ? QStringLiteral(" V1.7.2025.1008 x86U")
-                                                : QStringLiteral(" V1.7.2025.1008 x64U");
+const QString kTitleSuffix = QStringLiteral(" V") + ProgramVersion()
+    + (sizeof(void*) == 4 ? QStringLiteral(" x86U") : QStringLiteral(" x64U"));
 
 struct LanguageState {
     IniSectionTable languageTable{kIniTrimEnd};
@@ -237,6 +241,27 @@ void SwitchLanguage(const QString& name)
     AppSettings().language = cut;
     WriteRegistryText(QString::fromUtf16(kSettingsSubKey), QStringLiteral("Language"), cut);
     LoadLanguage();
+}
+
+QString BuiltInLanguageName()
+{
+    QByteArray (*source)() = g_builtInSource.load();
+    const QString text = DecodeLanguageText(source ? source() : QByteArray());
+    const qsizetype flag = text.indexOf(kSystemFlagHeader, 0, Qt::CaseInsensitive);
+    IniSectionTable table{kIniTrimEnd};
+    ResetSectionTable(table, kIniTrimEnd);
+    BuildSectionTable(table, flag >= 0 ? QStringView(text).sliced(flag) : QStringView(text));
+    return lookUp(table, table.indexOf(kStringListHeader), kLanguageNameString).trimmed();
+}
+
+QString InterfaceLocale()
+{
+    return GetLanguageString(kLocaleString).trimmed();
+}
+
+QString ProgramVersion()
+{
+    return QStringLiteral("1.7.2025.1008");
 }
 
 QString ProgramTitle()

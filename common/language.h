@@ -49,9 +49,19 @@ QString LanguageFilePath(const QString& name);
 // The language names of the "Languages" folder: every "*.INI" file (any case)
 // by its name up to the last ".", in the order the folder lists them.
 QStringList LanguageFileNames();
+// The built-in language's own name (its language string 370), as the
+// language list shows it; empty when its file names none.
+QString BuiltInLanguageName();
+// The locale the current language file names (language string 371: "zh_CN"
+// for the built-in language, "en" for English); empty when it names none.
+QString InterfaceLocale();
 // Stores the name (cut to 256 characters) in the settings, writes it as
-// "Language", and reloads. The caller re-applies the window texts.
+// "Language", and reloads. An empty name stands for the built-in language.
+// The caller re-applies the window texts.
 void SwitchLanguage(const QString& name);
+
+// The program's version, "1.7.2025.1008".
+QString ProgramVersion();
 
 // Language string 267 followed by " V1.7.2025.1008 x64U" (x86U in a 32-bit
 // build): the main window's and the unattended progress dialog's title.

@@ -2,12 +2,12 @@
 #include "imaging/progress.h"
 
 #include "common/language.h"
+#include "common/errortext.h"
 #include "common/format.h"
 
 #include <QMetaObject>
 #include <QThread>
 #include <cerrno>
-#include <cstring>
 
 namespace {
 
@@ -28,12 +28,6 @@ void deliver(TASKCONTEXT& ctx, TaskWindow* window, std::function<void(TaskWindow
     PostToPoster(ctx, [window, update = std::move(update)] { update(*window); }, evenAbandoned);
 }
 
-QString errorText(int savedErrno)
-{
-    if (savedErrno == 0)
-        return {};
-    return QString::fromLocal8Bit(std::strerror(savedErrno));
-}
 
 } // namespace
 
@@ -125,12 +119,7 @@ void LogResult(TASKCONTEXT& ctx, bool ok, bool withErrorText, int savedErrno)
         LogText(ctx, GetLanguageString(kStepDone) + kLineBreak);
         return;
     }
-    LogFailure(ctx, withErrorText ? errorText(savedErrno) : QString());
-}
-
-void LogFailure(TASKCONTEXT& ctx, int savedErrno, const QString& what)
-{
-    LogFailure(ctx, errorText(savedErrno) + QStringLiteral(": ") + what);
+    LogFailure(ctx, withErrorText ? ErrnoText(savedErrno) : QString());
 }
 
 void LogFailure(TASKCONTEXT& ctx, const QString& error)

@@ -36,16 +36,14 @@ void SetProgressPrefixes(TASKCONTEXT& ctx);
 // without a line break; LogResult completes the line with "完成" (21) or
 // "失败" (22) and a line break. On failure with `withErrorText` it writes,
 // on a line of its own, the system's text for the errno the failing call
-// left (strerror); read it before anything else can change errno. The first
+// left (ErrnoText, in the interface's language); read it before anything else can change errno. The first
 // failure is also kept in FailureText.
 void LogStep(TASKCONTEXT& ctx, int n);
 void LogResult(TASKCONTEXT& ctx, bool ok, bool withErrorText = false);
 void LogResult(TASKCONTEXT& ctx, bool ok, bool withErrorText, int savedErrno);
 // "失败" with an error text of the caller's (empty: none), and the failure
-// line of the run when it has none yet; the second form names what failed
-// after the system's text of `savedErrno` ("No such file or directory: x").
+// line of the run when it has none yet.
 void LogFailure(TASKCONTEXT& ctx, const QString& error);
-void LogFailure(TASKCONTEXT& ctx, int savedErrno, const QString& what);
 // Free text (no line break added) and a bare line break ("blank line").
 void LogText(TASKCONTEXT& ctx, const QString& text);
 void LogLineBreak(TASKCONTEXT& ctx);

@@ -6,6 +6,7 @@
 #include "pages/pagetext.h"
 
 #include "common/desktop.h"
+#include "common/errortext.h"
 #include "common/language.h"
 #include "common/settings.h"
 #include "imaging/binding.h"
@@ -30,11 +31,19 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cerrno>
+
 namespace {
+
+const QString kLineBreak = QStringLiteral("\r\n");
+constexpr int kReadOnlyFileText = 374;
+constexpr int kFolderNotOpened = 378;
 
 // The Windows read-only attribute: no write permission bit at all. (Root may
 // write anyway, so the access check would not tell.)
@@ -93,9 +102,8 @@ MountPage::MountPage(QWidget* parent) : KestrelPage(kPageMount, parent)
     m_stopButton->hide();
     setProgressVisible(false);
     imageFileChanged();
-    takeSnapshot();
-    for (const MountEntry& e : m_snapshot)
-        addRow(e);
+    // The machine's mounts are listed on the worker when the page is first
+    // shown: a dead mount can take seconds to answer.
     retext();
     updateButtons();
 }
@@ -109,13 +117,18 @@ MountPage::~MountPage()
         OperationGate().set();
         TaskWorker().join();
     }
+    // A mount step cannot be stopped; it reads the record until it returns.
+    if (m_mountBusy && TaskWorker().isRunning())
+        TaskWorker().join();
     m_task.Poster = nullptr;
 }
 
 void MountPage::buildControls()
 {
     const int u = LayoutUnit();
-    setFixedSize(pageSize());
+    // Not fixed: as wide as the window when the tab row makes that wider,
+    // and the window as large as the texts of the language need.
+    setMinimumSize(pageSize());
     auto* top = new QVBoxLayout(this);
     top->setContentsMargins(u, u, u, u);
     top->setSpacing(u);
@@ -231,6 +244,11 @@ void MountPage::buildControls()
     // by the size their contents would like.
     m_list->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
     messageBox()->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+    // Yet never fewer than five rows of the list (the lock marks of five
+    // mounts) and five lines of the log.
+    const int row = std::max(fontMetrics().height(), style()->pixelMetric(QStyle::PM_IndicatorHeight)) + u / 2;
+    m_list->setMinimumHeight(m_list->header()->sizeHint().height() + 5 * row + 2 * m_list->frameWidth());
+    messageBox()->setMinimumHeight(5 * fontMetrics().lineSpacing() + 2 * messageBox()->frameWidth() + u);
     top->addWidget(m_listGroup, 2);
 
     m_infoGroup = new QGroupBox(this);
@@ -249,12 +267,13 @@ void MountPage::connectControls()
     connect(m_folderEdit, &QLineEdit::textChanged, this, &MountPage::updateButtons);
     connect(m_indexSpin, &QSpinBox::textChanged, this, &MountPage::imageNumberChanged);
     connect(m_fileBrowse, &QPushButton::clicked, this, [this] {
-        const QString file = PickOpenFile(this, L(132), L(133), QStringLiteral("*.WIM;*.SWM;*.ESD"));
+        const QString file = PickOpenFile(this, L(132), L(133), QStringLiteral("*.WIM;*.SWM;*.ESD"),
+                                          m_fileEdit->text());
         if (!file.isEmpty())
             m_fileEdit->setText(file);
     });
     connect(m_folderBrowse, &QPushButton::clicked, this, [this] {
-        const QString folder = PickFolder(this, L(38), L(345));
+        const QString folder = PickFolder(this, L(38), L(345), m_folderEdit->text());
         if (!folder.isEmpty())
             m_folderEdit->setText(folder);
     });
@@ -265,11 +284,18 @@ void MountPage::connectControls()
     connect(m_stopButton, &QPushButton::clicked, this, &MountPage::stopApply);
     connect(m_configButton, &QPushButton::clicked, this, [this] { ConfigTextEditor(this); });
     connect(m_list, &QTreeWidget::itemDoubleClicked, this, &MountPage::rowDoubleClicked);
-    connect(m_list, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
-        if (!item)
+    // Only a click on a row copies it into the boxes: the list also gets a
+    // current row when it takes the focus back after an operation, and the
+    // boxes must keep what the user typed or the last mount made.
+    connect(m_list, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
+        if (!item || isBusy())
             return;
         m_fileEdit->setText(item->text(kColImageFile));
         m_folderEdit->setText(item->text(kColMountPath));
+    });
+    connect(m_readWrite, &QCheckBox::toggled, this, [this](bool on) {
+        if (!m_readWriteGuard)
+            m_readWriteWish = on;
     });
     connect(m_list->header(), &QHeaderView::sectionDoubleClicked, this, [this] {
         if (m_dblHeaderAll->isChecked())
@@ -331,6 +357,10 @@ void MountPage::setDirectory(const QString& path)
 
 void MountPage::pageShown()
 {
+    if (!m_listed) {
+        m_listed = true;
+        listMounts();
+    }
     updateButtons();
 }
 
@@ -374,10 +404,15 @@ void MountPage::releaseImageInfo()
 void MountPage::imageFileChanged()
 {
     const QString path = m_fileEdit->text();
-    const bool readOnly = IsReadOnlyFile(path);
-    if (readOnly)
-        m_readWrite->setChecked(false);
-    m_readWrite->setEnabled(!readOnly);
+    // While a path is typed it names missing files; the user's choice stands
+    // until an existing file forbids it.
+    const bool forbidden = IsExistingFile(path) && IsReadOnlyFile(path);
+    {
+        m_readWriteGuard = true;
+        m_readWrite->setChecked(m_readWriteWish && !forbidden);
+        m_readWriteGuard = false;
+    }
+    m_readWrite->setEnabled(!forbidden);
     {
         const QSignalBlocker block(m_indexSpin);
         m_indexSpin->setRange(1, 1);
@@ -390,8 +425,12 @@ void MountPage::imageFileChanged()
     m_images.clear();
     m_imageInfoLoaded = false;
     bool ok = false;
-    if (IsExistingFile(path)) {
+    int error = 0;
+    const bool exists = IsExistingFile(path);
+    if (exists) {
+        errno = 0;
         const uint32_t count = GetImageFileInfo(path, m_fileInfo);
+        error = errno;
         if (count > 0) {
             const QSignalBlocker block(m_indexSpin);
             m_indexSpin->setEnabled(count > 1);
@@ -399,7 +438,9 @@ void MountPage::imageFileChanged()
             m_indexSpin->setValue(1);
             m_indexSpin->setReadOnly(false);
             m_images.assign(count, WIMIMAGEINFO{});
+            errno = 0;
             ok = ReadImageInfo(path, m_fileInfo, m_images);
+            error = errno;
         }
     }
     if (ok) {
@@ -412,6 +453,15 @@ void MountPage::imageFileChanged()
         releaseImageInfo();
         if (m_infoShown)
             clearInfoBox();
+        // A file that is there but cannot be read says why.
+        if (exists && error != 0) {
+            showInfoBox(false);
+            appendInfo(path + kLineBreak + L(22) + QStringLiteral(": ") + ErrnoText(error) + kLineBreak);
+        }
+    }
+    if (forbidden && m_readWriteWish) {
+        showInfoBox(false);
+        appendInfo(L(kReadOnlyFileText) + kLineBreak);
     }
 }
 
@@ -424,7 +474,13 @@ void MountPage::imageNumberChanged()
     m_indexSpin->showNumber(int(n));
     m_numberGuard = false;
     showInfoBox(true);
+    // The details start at their first line, wherever the log was.
+    const int start = messageBox()->document()->characterCount() - 1;
     showDetails(n);
+    QTextCursor at(messageBox()->document());
+    at.setPosition(std::max(0, start));
+    messageBox()->setTextCursor(at);
+    messageBox()->ensureCursorVisible();
 }
 
 void MountPage::showDetails(uint32_t index)
@@ -464,10 +520,19 @@ void MountPage::appendInfo(const QString& text)
     QString plain = text;
     plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     cursor.insertText(plain);
+    scrollInfoToEnd();
+}
+
+void MountPage::scrollInfoToEnd()
+{
+    messageBox()->moveCursor(QTextCursor::End);
     messageBox()->verticalScrollBar()->setValue(messageBox()->verticalScrollBar()->maximum());
 }
 
 void MountPage::openFolder(const QString& folder)
 {
-    OpenFolderInShell(folder);
+    if (!OpenFolderInShell(folder)) {
+        showInfoBox(false);
+        appendInfo(L(kFolderNotOpened) + folder + kLineBreak);
+    }
 }

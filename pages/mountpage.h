@@ -11,6 +11,8 @@
 #include "ui/pageframework.h"
 
 #include <QSpinBox>
+#include <functional>
+#include <optional>
 #include <vector>
 
 class QCheckBox;
@@ -56,6 +58,8 @@ public:
     void mountImage();
     void unmountFromButton();
     void refreshList();
+    // The first listing of the machine's mounts, without log lines.
+    void listMounts();
     void unmountAllUnlocked();
     void applyImage();
     void stopApply();
@@ -66,6 +70,9 @@ public:
     bool isRowLocked(const QTreeWidgetItem* item) const;
 
     bool isApplying() const;
+    // True while any operation of the page runs on the worker (mount,
+    // unmount, refresh, apply).
+    bool isBusy() const { return m_applyRunning || m_mountBusy; }
     const WIMFILEINFO& fileInfo() const { return m_fileInfo; }
 
 protected:
@@ -87,13 +94,26 @@ private:
     void clearInfoBox();
     void appendInfo(const QString& text);
 
-    void takeSnapshot();
     void addRow(const MountEntry& entry);
     void removeRow(const QString& folder);
     void dropRow(QTreeWidgetItem* item);
-    bool unmountFolder(const QString& folder, bool fromButton);
+    // Unmounts the mount of `folder` on the worker; `ask` puts the commit
+    // question for a read-write mount, else nothing is committed.
+    void unmountFolder(const QString& folder, bool ask);
+    // The commit question of a read-write mount: Yes commits, No discards,
+    // anything else (Cancel) gives nothing. `text` is its first line.
+    std::optional<bool> askCommit(int firstLine);
     uint32_t imageNumber() const;
     void openFolder(const QString& folder);
+
+    // Runs a mount step on the worker: the page is locked and shows `step`
+    // beside a busy bar (and in the log with `logStep`) until `done` has run
+    // on the GUI thread. False when another operation runs.
+    bool runMountWork(const QString& step, bool logStep, std::function<void()> work, std::function<void()> done);
+    void showBusy(const QString& step);
+    // The progress display as a new task starts: 0%, prefixes only.
+    void resetProgress();
+    void scrollInfoToEnd();
 
     void setApplyRunning(bool running);
     void setProgressVisible(bool visible);
@@ -143,6 +163,10 @@ private:
     std::vector<MountEntry> m_snapshot;
     bool m_infoShown = false;
     bool m_applyRunning = false; // from a started apply until its end reached the page
+    bool m_mountBusy = false;    // a mount, unmount or refresh runs on the worker
+    bool m_listed = false;       // the first listing has been started
+    bool m_readWriteWish = false; // what the user chose for "可读写方式挂载"
+    bool m_readWriteGuard = false;
 
     // The apply operation and the windows its worker posts to.
     OperationTask m_task;

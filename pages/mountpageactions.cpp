@@ -1,43 +1,54 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Mount, unmount, refresh and unmount-all of the mount and apply page. Each
-// is one call of the imaging layer on the GUI thread; the page is locked
-// for its duration.
+// runs its steps (pages/core/mountoperations.h) on the worker while the page
+// is locked and shows the step beside a busy bar; the GUI thread only asks
+// and then updates the list when the worker is done.
 #include "pages/mountpage.h"
 #include "pages/pagetext.h"
 
 #include "common/language.h"
 #include "common/settings.h"
-#include "common/textutil.h"
 #include "imaging/progress.h"
+#include "imaging/taskrun.h"
 #include "pages/core/mountlogic.h"
+#include "pages/core/mountoperations.h"
 
 #include <QCheckBox>
-#include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QTreeWidget>
 
-#include <cerrno>
+#include <chrono>
+#include <memory>
 
 namespace {
 
 const QString kBreak = QStringLiteral("\r\n");
 
-// A mount that is gone from the list after a failed unmount call counts as
-// unmounted (another tool or the service finished it).
-bool StillMounted(const QString& folder)
-{
-    return FindMountByFolder(GetMountedImages(), folder).has_value();
-}
-
-// Looks a few times more: the list can lag behind the unmount.
+// The list can lag behind an unmount that failed although the mount went.
 constexpr int kUnmountLooks = 32;
+
+// Language strings of the unmount-all lines: the folder, and whether the
+// changes were kept.
+constexpr int kUnmountSaving = 375;
+constexpr int kUnmountDiscarding = 376;
+constexpr int kUnmountReadOnly = 377;
+constexpr int kSomeReadWrite = 379;
 
 } // namespace
 
-void MountPage::takeSnapshot()
+void MountPage::listMounts()
 {
-    m_snapshot = GetMountedImages();
+    auto mounts = std::make_shared<std::vector<MountEntry>>();
+    runMountWork(
+        L(47), false, [mounts] { *mounts = GetMountedImages(); },
+        [this, mounts] {
+            m_snapshot = *mounts;
+            for (const MountEntry& e : m_snapshot)
+                addRow(e);
+        });
 }
 
 QTreeWidgetItem* MountPage::findRow(const QString& folder) const
@@ -80,12 +91,51 @@ void MountPage::dropRow(QTreeWidgetItem* item)
 {
     if (!item)
         return;
-    // Left alone, the list makes the next row current, which copies that
-    // mount into the boxes: a second click on unmount would then unmount a
-    // mount the user never chose.
+    // The boxes keep what they show: only a click on a row changes them.
     if (item == m_list->currentItem())
         m_list->setCurrentItem(nullptr);
     delete item;
+}
+
+void MountPage::showBusy(const QString& step)
+{
+    resetProgress();
+    m_progress->setRange(0, 0); // no measure of how far a mount call is
+    m_progress->setTextVisible(false);
+    m_elapsed->setText(step);
+    m_remaining->clear();
+    m_count->clear();
+    setProgressVisible(true);
+}
+
+bool MountPage::runMountWork(const QString& step, bool logStep, std::function<void()> work,
+                             std::function<void()> done)
+{
+    if (isBusy() || !PrepareTaskStart(std::chrono::milliseconds(0)))
+        return false;
+    m_mountBusy = true;
+    lockPage();
+    // A locked bar is drawn grey; this one moves.
+    m_progress->setEnabled(true);
+    showBusy(step);
+    auto finish = [this, done = std::move(done)] {
+        if (done)
+            done();
+        m_progress->setRange(0, 100);
+        m_progress->setTextVisible(true);
+        setProgressVisible(false);
+        m_mountBusy = false;
+        unlockPage();
+        updateButtons();
+    };
+    if (!StartTaskWorker(m_task, std::move(work), finish)) {
+        finish();
+        return false;
+    }
+    // After the start: what is posted under the run before it is dropped.
+    if (logStep)
+        LogText(m_task, step);
+    return true;
 }
 
 void MountPage::mountImage()
@@ -93,7 +143,7 @@ void MountPage::mountImage()
     const QString folder = m_folderEdit->text();
     const QString file = m_fileEdit->text();
     const uint32_t index = imageNumber();
-    const bool readWrite = m_readWrite->isChecked();
+    const bool readWrite = m_readWrite->isChecked() && m_readWrite->isEnabled();
     if (!IsExistingFolder(folder))
         return;
     showInfoBox(false);
@@ -104,28 +154,29 @@ void MountPage::mountImage()
     if (!ImagingApi.WIMMountImage)
         return;
 
-    lockPage();
-    LogText(m_task, L(25));
-    QString temp;
-    if (readWrite) {
-        temp = AppSettings().wimTempPath;
-        // The staging folder of a read-write mount lives there.
-        if (!temp.isEmpty())
-            QDir().mkpath(temp);
-    }
-    const BOOL ok = ImagingApi.WIMMountImage(Utf16(folder), Utf16(file), index, readWrite ? Utf16(temp) : nullptr);
-    const int error = errno;
-    if (ok) {
-        addRow({file, folder, index, readWrite});
-        takeSnapshot();
-        if (m_openWhenDone->isChecked())
-            openFolder(folder);
-        if (m_list->topLevelItemCount() > 5)
-            m_list->scrollToItem(m_list->topLevelItem(m_list->topLevelItemCount() - 1));
-    }
-    LogResult(m_task, ok != FALSE, true, error);
-    unlockPage();
-    updateButtons();
+    struct Outcome {
+        MountStepResult result;
+        std::vector<MountEntry> mounts;
+    };
+    auto out = std::make_shared<Outcome>();
+    const QString temp = AppSettings().wimTempPath;
+    runMountWork(
+        L(25), true,
+        [out, folder, file, index, readWrite, temp] {
+            out->result = MountImageInto(folder, file, index, readWrite, temp);
+            out->mounts = GetMountedImages();
+        },
+        [this, out, folder, file, index, readWrite] {
+            m_snapshot = out->mounts;
+            if (out->result.ok) {
+                addRow({file, folder, index, readWrite});
+                if (m_openWhenDone->isChecked())
+                    openFolder(folder);
+                if (m_list->topLevelItemCount() > 5)
+                    m_list->scrollToItem(m_list->topLevelItem(m_list->topLevelItemCount() - 1));
+            }
+            LogResult(m_task, out->result.ok, true, out->result.error);
+        });
 }
 
 void MountPage::unmountFromButton()
@@ -133,55 +184,78 @@ void MountPage::unmountFromButton()
     unmountFolder(m_folderEdit->text(), true);
 }
 
-bool MountPage::unmountFolder(const QString& folder, bool fromButton)
+std::optional<bool> MountPage::askCommit(int firstLine)
 {
-    // Look at the machine's list as it is now: another tool may have
-    // unmounted the folder since the last snapshot.
-    takeSnapshot();
-    const std::optional<MountEntry> entry = FindMountByFolder(m_snapshot, folder);
-    if (!entry) {
+    const auto answer =
+        QMessageBox::question(this, L(28), L(firstLine) + u'\n' + L(30) + u'\n' + u'\n' + L(31),
+                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Cancel);
+    if (answer == QMessageBox::Yes)
+        return true;
+    if (answer == QMessageBox::No)
+        return false;
+    return std::nullopt;
+}
+
+void MountPage::unmountFolder(const QString& folder, bool ask)
+{
+    if (!ImagingApi.WIMUnmountImage || isBusy())
+        return;
+    auto notMounted = [this] {
         showInfoBox(false);
         clearInfoBox();
         LogText(m_task, L(26) + kBreak + L(27) + kBreak);
+    };
+    // The list as the last refresh, mount or unmount left it; the worker
+    // looks again before it unmounts.
+    const std::optional<MountEntry> known = FindMountByFolder(m_snapshot, folder);
+    if (!known) {
+        notMounted();
         updateButtons();
-        return false;
+        return;
     }
-    BOOL commit = FALSE;
-    if (fromButton && entry->readWrite) {
-        const auto answer =
-            QMessageBox::question(this, L(28), L(29) + u'\n' + L(30) + u'\n' + u'\n' + L(31),
-                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Cancel);
-        if (answer != QMessageBox::Yes && answer != QMessageBox::No)
-            return false;
-        commit = answer == QMessageBox::Yes ? TRUE : FALSE;
+    bool commit = false;
+    if (ask && known->readWrite) {
+        const std::optional<bool> choice = askCommit(29);
+        if (!choice)
+            return;
+        commit = *choice;
     }
-    if (!ImagingApi.WIMUnmountImage)
-        return false;
 
+    struct Outcome {
+        bool found = false;
+        MountStepResult result;
+        std::vector<MountEntry> mounts;
+    };
+    auto out = std::make_shared<Outcome>();
     OperationGate().set();
     showInfoBox(false);
-    LogText(m_task, L(32));
-    lockPage();
-    const BOOL ok = ImagingApi.WIMUnmountImage(Utf16(entry->mountPath), Utf16(m_fileEdit->text()), entry->imageIndex,
-                                               commit);
-    const int error = errno;
-    const bool done = ok || !StillMounted(folder);
-    if (done) {
-        LogResult(m_task, true);
-        removeRow(folder);
-        takeSnapshot();
-    } else {
-        LogResult(m_task, false, true, error);
-    }
-    OperationGate().reset();
-    unlockPage();
-    updateButtons();
-    return done;
+    runMountWork(
+        L(32), true,
+        [out, folder, commit] {
+            // Another tool may have unmounted it since the last look.
+            const std::optional<MountEntry> entry = FindMountByFolder(GetMountedImages(), folder);
+            out->found = entry.has_value();
+            if (entry)
+                out->result = UnmountImageAt(*entry, commit);
+            out->mounts = GetMountedImages();
+        },
+        [this, out, folder, notMounted] {
+            m_snapshot = out->mounts;
+            if (!out->found) {
+                removeRow(folder);
+                notMounted();
+            } else {
+                LogResult(m_task, out->result.ok, true, out->result.error);
+                if (out->result.ok)
+                    removeRow(folder);
+            }
+            OperationGate().reset();
+        });
 }
 
 void MountPage::rowDoubleClicked(QTreeWidgetItem* item, int column)
 {
-    if (!item || item->text(kColMountPath).isEmpty())
+    if (!item || item->text(kColMountPath).isEmpty() || isBusy())
         return;
     const QString folder = item->text(kColMountPath);
     if (column == kColImageFile) {
@@ -192,7 +266,9 @@ void MountPage::rowDoubleClicked(QTreeWidgetItem* item, int column)
             LogText(m_task, L(50) + kBreak);
             return;
         }
-        unmountFolder(folder, false);
+        // A read-write mount asks before its changes go, as the button does;
+        // a read-only one goes at once.
+        unmountFolder(folder, true);
     } else if (column == kColMountPath) {
         if (m_dblOpenDir->isChecked())
             openFolder(folder);
@@ -201,68 +277,91 @@ void MountPage::rowDoubleClicked(QTreeWidgetItem* item, int column)
 
 void MountPage::unmountAllUnlocked()
 {
-    if (!ImagingApi.WIMUnmountImage)
+    if (!ImagingApi.WIMUnmountImage || isBusy())
         return;
-    OperationGate().set();
-    lockPage();
-    const std::vector<MountEntry> copy = m_snapshot;
-    bool shown = false;
-    int unmounted = 0;
-    for (const MountEntry& e : copy) {
+    std::vector<MountEntry> targets;
+    bool anyReadWrite = false;
+    for (const MountEntry& e : m_snapshot) {
         QTreeWidgetItem* row = findRow(e.mountPath);
         if (!row || isRowLocked(row))
             continue;
-        if (!shown) {
-            showInfoBox(true);
-            shown = true;
-        }
-        QString line = L(49);
-        line.replace(QStringLiteral("%s"), e.imagePath);
-        LogText(m_task, line);
-        bool done = ImagingApi.WIMUnmountImage(Utf16(e.mountPath), Utf16(e.imagePath), e.imageIndex, FALSE) != FALSE;
-        const int error = errno;
-        for (int look = 0; !done && look < kUnmountLooks; ++look)
-            done = !StillMounted(e.mountPath);
-        if (done) {
-            LogResult(m_task, true);
-            ++unmounted;
-            removeRow(e.mountPath);
-        } else {
-            LogResult(m_task, false, true, error);
-        }
+        targets.push_back(e);
+        anyReadWrite = anyReadWrite || e.readWrite;
     }
-    if (unmounted == 0) {
+    if (targets.empty()) {
         showInfoBox(false);
         LogText(m_task, L(50) + kBreak);
+        return;
     }
-    unlockPage();
-    OperationGate().reset();
-    takeSnapshot();
-    updateButtons();
+    // One question for all of them when any holds changes.
+    bool commit = false;
+    if (anyReadWrite) {
+        const std::optional<bool> choice = askCommit(kSomeReadWrite);
+        if (!choice)
+            return;
+        commit = *choice;
+    }
+
+    struct Outcome {
+        int unmounted = 0;
+        std::vector<MountEntry> mounts;
+    };
+    auto out = std::make_shared<Outcome>();
+    OperationGate().set();
+    showInfoBox(true);
+    TASKCONTEXT* ctx = &m_task;
+    runMountWork(
+        L(32), false,
+        [this, ctx, out, targets, commit] {
+            for (const MountEntry& e : targets) {
+                QString line = L(!e.readWrite ? kUnmountReadOnly : commit ? kUnmountSaving : kUnmountDiscarding);
+                line.replace(QStringLiteral("%s"), e.mountPath);
+                LogText(*ctx, line);
+                const MountStepResult r = UnmountImageAt(e, commit, kUnmountLooks);
+                LogResult(*ctx, r.ok, true, r.error);
+                if (r.ok) {
+                    ++out->unmounted;
+                    PostToPoster(*ctx, [this, folder = e.mountPath] { removeRow(folder); });
+                }
+            }
+            out->mounts = GetMountedImages();
+        },
+        [this, out] {
+            m_snapshot = out->mounts;
+            if (out->unmounted == 0) {
+                showInfoBox(false);
+                LogText(m_task, L(50) + kBreak);
+            }
+            OperationGate().reset();
+        });
 }
 
 void MountPage::refreshList()
 {
-    if (m_cleanInvalid->isChecked())
-        CleanupMounts(false);
+    if (isBusy())
+        return;
     showInfoBox(true);
-    LogText(m_task, L(47));
-    takeSnapshot();
-    // Rows of mounts that are gone, whoever removed them.
-    for (int i = 0; i < m_list->topLevelItemCount();) {
-        QTreeWidgetItem* item = m_list->topLevelItem(i);
-        if (!FindMountByFolder(m_snapshot, item->text(kColMountPath))) {
-            dropRow(item);
-            i = 0;
-        } else {
-            ++i;
-        }
-    }
-    for (const MountEntry& e : m_snapshot)
-        addRow(e);
-    LogResult(m_task, true);
-    QString count = L(48);
-    count.replace(QStringLiteral("%u"), QString::number(m_snapshot.size()));
-    LogText(m_task, count + kBreak);
-    updateButtons();
+    auto mounts = std::make_shared<std::vector<MountEntry>>();
+    const bool clean = m_cleanInvalid->isChecked();
+    runMountWork(
+        L(47), true, [mounts, clean] { *mounts = RefreshMountList(clean); },
+        [this, mounts] {
+            m_snapshot = *mounts;
+            // Rows of mounts that are gone, whoever removed them.
+            for (int i = 0; i < m_list->topLevelItemCount();) {
+                QTreeWidgetItem* item = m_list->topLevelItem(i);
+                if (!FindMountByFolder(m_snapshot, item->text(kColMountPath))) {
+                    dropRow(item);
+                    i = 0;
+                } else {
+                    ++i;
+                }
+            }
+            for (const MountEntry& e : m_snapshot)
+                addRow(e);
+            LogResult(m_task, true);
+            QString count = L(48);
+            count.replace(QStringLiteral("%u"), QString::number(m_snapshot.size()));
+            LogText(m_task, count + kBreak);
+        });
 }

@@ -5,6 +5,7 @@
 #include "pages/mountpage.h"
 #include "pages/pagetext.h"
 
+#include "common/format.h"
 #include "common/language.h"
 #include "common/settings.h"
 #include "imaging/taskrun.h"
@@ -13,6 +14,7 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -37,20 +39,28 @@ void MountPage::setupTask()
 
     OperationEvents& ev = m_task.Events;
     ev.callStarted = [this] {
-        m_progress->setValue(0);
-        m_progress->setFormat(QStringLiteral("0%"));
+        resetProgress();
         setProgressVisible(true);
         lockPage();
+        // A locked bar is drawn grey; this one moves.
+        m_progress->setEnabled(true);
         setApplyRunning(true);
     };
     ev.callEnded = [this] { unlockPage(); };
     ev.stopButtonDone = [this] { setApplyRunning(false); };
     ev.openFolder = [this](const QString& folder) { openFolder(folder); };
-    ev.finished = [this](bool) {
+    ev.finished = [this](bool ok) {
         m_applyRunning = false;
         unlockPage();
         setApplyRunning(false);
+        if (ok) // nothing is left to wait for
+            m_remaining->setText(m_task.RemainingPrefix + FormatElapsed(0));
         m_listGroup->show();
+        // The list takes its room back from the log: keep the last line,
+        // the overall result, in view once the log has its new height.
+        if (layout())
+            layout()->activate();
+        scrollInfoToEnd();
         updateButtons();
     };
 }
@@ -67,6 +77,17 @@ void MountPage::setApplyRunning(bool running)
     m_stopButton->setVisible(running);
     m_stopButton->setEnabled(true);
     m_applyButton->setVisible(!running);
+}
+
+void MountPage::resetProgress()
+{
+    m_progress->setRange(0, 100);
+    m_progress->setValue(0);
+    m_progress->setFormat(QStringLiteral("0%"));
+    m_progress->setTextVisible(true);
+    m_elapsed->setText(m_task.ElapsedPrefix);
+    m_remaining->setText(m_task.RemainingPrefix);
+    m_count->setText(m_task.CountPrefix);
 }
 
 void MountPage::setProgressVisible(bool visible)
@@ -98,6 +119,7 @@ void MountPage::applyImage()
         // The log gets the list's room while the apply runs.
         m_listGroup->hide();
         showInfoBox(true);
+        resetProgress();
     };
     if (StartApply(m_task, request, ask, prepare) == ApplyStart::Started)
         m_applyRunning = true;

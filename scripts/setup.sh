@@ -19,8 +19,9 @@ packages=(
   clang libclang-rt-14-dev
   # mounting: fusermount for libfuse2, which wimlib uses
   fuse
-  # the window without a desktop, and the Chinese interface texts
-  xvfb xauth fonts-wqy-microhei
+  # the window without a desktop, the Chinese interface texts and Qt's own
+  # texts (standard buttons, file dialogs) in the interface's language
+  xvfb xauth fonts-wqy-microhei qt6-translations-l10n
   # file-manager integration
   shared-mime-info desktop-file-utils xdg-utils
 )

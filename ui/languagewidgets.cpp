@@ -62,13 +62,18 @@ void FillLanguageList(QComboBox* combo)
     const QStringList names = LanguageFileNames();
     const QSignalBlocker block(combo);
     combo->clear();
-    combo->addItems(names);
-    int current = -1;
-    for (int i = 0; i < names.size(); ++i) {
-        if (names[i].compare(AppSettings().language, Qt::CaseInsensitive) == 0) {
-            current = i;
-            break;
-        }
+    // The built-in language first, by its own name; its entry's data is the
+    // empty name that SwitchLanguage takes for it.
+    QString builtIn = BuiltInLanguageName();
+    if (builtIn.isEmpty())
+        builtIn = QStringLiteral("Default");
+    combo->addItem(builtIn, QString());
+    int current = 0;
+    for (const QString& name : names) {
+        combo->addItem(name, name);
+        if (current == 0 && !AppSettings().language.isEmpty()
+            && name.compare(AppSettings().language, Qt::CaseInsensitive) == 0)
+            current = combo->count() - 1;
     }
     combo->setCurrentIndex(current);
     combo->setVisible(!names.isEmpty());

@@ -21,8 +21,10 @@ void FillCompressTypeList(QComboBox* combo, int defaultIndex);
 // (shown as the placeholder of an editable box).
 void FillSystemFlagList(QComboBox* combo, QString* hint);
 
-// The language names of the "Languages" folder, the current one selected;
-// the box is hidden when there is none. Emits no signals.
+// The built-in language (by its own name, item data "") followed by the
+// language names of the "Languages" folder (item data the name), the
+// current one selected; the box is hidden when the folder has none. Emits
+// no signals.
 void FillLanguageList(QComboBox* combo);
 
 // The entries with the selection kept as FillListFromSection does.

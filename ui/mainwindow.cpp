@@ -4,6 +4,7 @@
 #include "common/language.h"
 #include "ui/drawing.h"
 #include "ui/languagewidgets.h"
+#include "ui/qttranslation.h"
 #include "ui/mountnotice.h"
 #include "ui/pageframework.h"
 #include "ui/sharedcontrols.h"
@@ -59,6 +60,7 @@ MainWindow::MainWindow(const RunMode& mode, const CommandLine& cmd, const ImageN
     retextFrame();
     for (int i = 0; i < kPageCount; ++i)
         page(i)->retext();
+    fitPagesToTexts();
 
     connect(m_languageBox, &QComboBox::currentIndexChanged, this, &MainWindow::languageChosen);
     connect(m_stayOnTop, &QCheckBox::toggled, this, &MainWindow::setStayOnTop);
@@ -124,6 +126,24 @@ void MainWindow::buildPages()
     }
 }
 
+void MainWindow::fitPagesToTexts()
+{
+    // A page is at least the page size, and larger where its layout needs
+    // more room for the texts of the language: an explicit minimum size
+    // would otherwise hide the layout's own from the window.
+    for (int i = 0; i < kPageCount; ++i) {
+        KestrelPage* p = page(i);
+        if (!p)
+            continue;
+        QSize least = KestrelPage::pageSize();
+        if (QLayout* own = p->layout()) {
+            own->invalidate();
+            least = least.expandedTo(own->minimumSize());
+        }
+        p->setMinimumSize(least);
+    }
+}
+
 KestrelPage* MainWindow::page(int index) const
 {
     return qobject_cast<KestrelPage*>(m_stack->widget(index));
@@ -146,6 +166,7 @@ void MainWindow::retextAll()
     retextFrame();
     for (int i = 0; i < kPageCount; ++i)
         page(i)->retext();
+    fitPagesToTexts();
     m_stayOnTop->update();
     m_languageBox->update();
     m_tabs->update();
@@ -156,7 +177,8 @@ void MainWindow::languageChosen(int index)
     if (index < 0 || index == m_lastLanguageIndex)
         return;
     m_lastLanguageIndex = index;
-    SwitchLanguage(m_languageBox->itemText(index));
+    SwitchLanguage(m_languageBox->itemData(index).toString());
+    InstallQtTranslation();
     retextAll();
     // Other captions need another width; the fixed size follows them.
     // The strip row's cached sizes would give the old width.
@@ -267,6 +289,7 @@ int RunMainWindow(int& argc, char** argv, RunMode mode)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrel"));
     QApplication::setWindowIcon(ProgramIcon());
+    InstallQtTranslation();
     InitDrawingResources();
     MainWindow window(mode, GetCommandLine());
     window.show();

@@ -42,6 +42,9 @@ public:
 
     // Sets the texts of the frame and then of every page, in page order.
     void retextAll();
+    // Each page's minimum size: the page size, raised to what its layout
+    // needs for the current texts.
+    void fitPagesToTexts();
     // The notice of language string 344 when mounting is not available;
     // returns the notice, or nullptr when none is shown.
     QWidget* showMountNotice(bool mountingAvailable);

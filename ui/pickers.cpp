@@ -41,11 +41,30 @@ QString QtFilter(const QString& name, const QString& pattern)
     return name + QStringLiteral(" (") + parts.join(u' ') + u')';
 }
 
-void Prepare(QFileDialog& dialog, PickerKind kind, const QString& title)
+// The folder a field's path lies in: the path itself when it is a folder,
+// else the nearest existing folder above it; empty when there is none.
+QString FolderOfField(const QString& path)
+{
+    if (path.trimmed().isEmpty())
+        return {};
+    QFileInfo info(path);
+    if (info.isDir())
+        return info.absoluteFilePath();
+    QDir dir = info.absoluteDir();
+    for (int up = 0; up < 64 && !dir.exists(); ++up) {
+        if (!dir.cdUp())
+            return {};
+    }
+    return dir.exists() ? dir.absolutePath() : QString();
+}
+
+void Prepare(QFileDialog& dialog, PickerKind kind, const QString& title, const QString& fieldPath = {})
 {
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setWindowTitle(title);
-    const QString start = RememberedSlot(kind);
+    QString start = FolderOfField(fieldPath);
+    if (start.isEmpty())
+        start = RememberedSlot(kind);
     dialog.setDirectory(start.isEmpty() || !QFileInfo(start).isDir() ? QDir::homePath() : start);
 }
 
@@ -145,10 +164,11 @@ QString MakeNewFolder(const QString& parent, const QString& name)
     return QString();
 }
 
-QString PickOpenFile(QWidget* owner, const QString& title, const QString& filterName, const QString& filterPattern)
+QString PickOpenFile(QWidget* owner, const QString& title, const QString& filterName, const QString& filterPattern,
+                     const QString& fieldPath)
 {
     QFileDialog dialog(owner);
-    Prepare(dialog, PickerKind::OpenFile, title);
+    Prepare(dialog, PickerKind::OpenFile, title, fieldPath);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilter(QtFilter(filterName, filterPattern));
@@ -183,10 +203,10 @@ QString PickSaveFile(QWidget* owner, const QString& title, const QString& filter
     return path;
 }
 
-QString PickFolder(QWidget* owner, const QString& title, const QString& newFolderText)
+QString PickFolder(QWidget* owner, const QString& title, const QString& newFolderText, const QString& fieldPath)
 {
     QFileDialog dialog(owner);
-    Prepare(dialog, PickerKind::Folder, title);
+    Prepare(dialog, PickerKind::Folder, title, fieldPath);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::Directory);
     FollowSelection(dialog);

@@ -14,7 +14,11 @@ class QWidget;
 enum class PickerKind : int { OpenFile = 0, SaveFile = 1, Folder = 2, FileOrFolder = 3 };
 
 // An existing file matching the filter pattern ("*.WIM;*.SWM;*.ESD").
-QString PickOpenFile(QWidget* owner, const QString& title, const QString& filterName, const QString& filterPattern);
+// `fieldPath`, the path already in the field the result goes to, decides the
+// starting folder when it lies in an existing one (the remembered folder
+// otherwise); PickFolder takes it the same way.
+QString PickOpenFile(QWidget* owner, const QString& title, const QString& filterName, const QString& filterPattern,
+                     const QString& fieldPath = QString());
 
 // A file name to write. No overwrite question: the pages ask themselves. The
 // proposed name is the base name followed by the pattern's first extension,
@@ -24,7 +28,8 @@ QString PickSaveFile(QWidget* owner, const QString& title, const QString& filter
 
 // An existing folder. With a button text, the dialog has a button that makes
 // a new folder of that name in the current folder ("name", "name (2)", ...).
-QString PickFolder(QWidget* owner, const QString& title, const QString& newFolderText = QString());
+QString PickFolder(QWidget* owner, const QString& title, const QString& newFolderText = QString(),
+                   const QString& fieldPath = QString());
 
 // An existing file or folder, without a trailing "/": confirming the dialog
 // with a folder's path in the name box returns that folder.

@@ -13,6 +13,7 @@
 #include "pages/registerpages.h"
 #include "ui/doubleclickdialogs.h"
 #include "ui/mainwindow.h"
+#include "ui/qttranslation.h"
 #include "ui/unattendeddialog.h"
 
 #include <QApplication>
@@ -45,6 +46,8 @@ int main(int argc, char** argv)
 {
     CaptureCommandLine(argc, argv);
     const CommandLine& cmd = GetCommandLine();
+    if (const int help = PrintHelpOrVersion(cmd.args); help >= 0)
+        return help;
     LoadSettings(ApplicationDirectory());
     UseCarriedLanguage();
     LoadLanguage();
@@ -66,6 +69,7 @@ int main(int argc, char** argv)
         std::unique_ptr<QCoreApplication> app;
         if (SwitchMayShowWindow(mode.subCode) && DisplayAvailable()) {
             app = std::make_unique<QApplication>(argc, argv);
+            InstallQtTranslation();
             RegisterWidgetTaskDialogs();
         } else {
             app = std::make_unique<QCoreApplication>(argc, argv);

@@ -2,6 +2,7 @@
 #include "pages/core/applyworker.h"
 
 #include "common/abortlock.h"
+#include "common/language.h"
 #include "common/textutil.h"
 #include "imaging/callbacks.h"
 #include "imaging/configlists.h"

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "pages/core/filereplacement.h"
 
+#include "common/errortext.h"
 #include "common/textutil.h"
 #include "imaging/imagingapi.h"
 
@@ -46,7 +47,7 @@ bool FileReplacement::commit(QString* failure)
         const int saved = errno;
         if (failure)
             *failure = QStringLiteral("the new file could not take the place of ") + m_finalPath + QStringLiteral(": ")
-                + QString::fromLocal8Bit(std::strerror(saved));
+                + ErrnoText(saved);
         errno = saved;
         return false;
     }

@@ -4,7 +4,15 @@
 #include "imaging/progress.h"
 #include "metadata/splitparts.h"
 
+#include "common/language.h"
+
 #include <cerrno>
+
+namespace {
+
+constexpr int kMissingPart = 373; // "缺少分卷："
+
+} // namespace
 
 WimHandle OpenSourceFile(OperationTask& task, QString& path)
 {
@@ -30,7 +38,7 @@ WimHandle OpenSourceFile(OperationTask& task, QString& path)
         if (missing.isEmpty())
             LogResult(task, false, true);
         else
-            LogFailure(task, ENOENT, missing);
+            LogFailure(task, GetLanguageString(kMissingPart) + missing);
         return {};
     }
     LogResult(task, true);

@@ -3,6 +3,8 @@
 // to end with the real program on image files in temporary folders, checked
 // with wimlib-imagex.
 #include "app/cli.h"
+#include "app/switches.h"
+#include "common/language.h"
 #include "common/registry.h"
 #include "support/fusesupport.h"
 #include "support/testenv.h"
@@ -526,7 +528,7 @@ struct MountGuard {
     }
 };
 
-TEST_F(CommandLineRun, MountThenUnmountAll)
+TEST_F(CommandLineRun, MountRemountAndUnmountOwnMounts)
 {
     const QString why = FuseProblem();
     if (!why.isEmpty())
@@ -569,16 +571,41 @@ TEST_F(CommandLineRun, MountThenUnmountAll)
     expectOk(kestrel({QStringLiteral("/Mount"), wim + QStringLiteral(",2"), first}));
     ASSERT_TRUE(IsMountPoint(first));
 
-    expectOk(kestrel({QStringLiteral("/UnMount"), QStringLiteral("/all")}));
+    // Only this test's own mounts are touched ("/All" and "/CleanUp" act on
+    // every mount of the machine, other tests' included). Without "/Commit"
+    // a read-write mount is unmounted without saving.
+    expectOk(kestrel({QStringLiteral("/UnMount"), second}));
+    expectOk(kestrel({QStringLiteral("/UnMount"), first}));
     EXPECT_FALSE(IsMountPoint(first));
     EXPECT_FALSE(IsMountPoint(second));
-    // "/All" removes the mounts without committing.
     EXPECT_TRUE(imagex({QStringLiteral("dir"), wim, QStringLiteral("1")}).contains(QStringLiteral("/added.txt")));
-    expectOk(kestrel({QStringLiteral("/CleanUp")}));
     EXPECT_TRUE(imagex({QStringLiteral("verify"), wim}).contains(QStringLiteral("verified"), Qt::CaseInsensitive));
 }
 
 } // namespace
+
+// Help and version go to standard output and end with 0, before anything
+// else runs (no settings, no display needed).
+TEST_F(CommandLineRun, HelpAndVersionPrintOnStandardOutput)
+{
+    for (const char* arg : {"--help", "-h", "/?"}) {
+        const Run r = kestrel({QString::fromLatin1(arg)});
+        EXPECT_EQ(r.code, 0) << arg << ": " << r.err.toStdString();
+        EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+        // Every switch with an example.
+        for (const char16_t* name : kSwitchNames) {
+            const QString sw = QString::fromUtf16(name);
+            EXPECT_TRUE(r.out.contains(QStringLiteral("  ") + sw + u' ')) << arg << " lacks " << sw.toStdString();
+            const QString example = QStringLiteral("Kestrel ") + sw;
+            EXPECT_TRUE(r.out.contains(example + u' ') || r.out.contains(example + u'\n'))
+                << arg << " has no example of " << sw.toStdString();
+        }
+    }
+    const Run v = kestrel({QStringLiteral("--version")});
+    EXPECT_EQ(v.code, 0);
+    EXPECT_EQ(v.out, QStringLiteral("Kestrel ") + ProgramVersion() + u'\n');
+    EXPECT_TRUE(v.err.isEmpty());
+}
 
 // An argument that is no switch asks for the window; without any display the
 // program says so and fails instead of letting Qt abort it.

@@ -10,7 +10,7 @@
 #include "imaging/mountlist.h"
 #include "metadata/mountsettings.h"
 #include "pages/core/mountapproval.h"
-#include "pages/core/mountsteps.h"
+#include "pages/core/mountoperations.h"
 #include "pages/mountsettingspage.h"
 #include "support/testenv.h"
 #include "wimfixture.h"
@@ -86,7 +86,7 @@ protected:
             for (const MountEntry& m : GetMountedImages()) {
                 if (!m.mountPath.startsWith(m_dir + u'/'))
                     continue;
-                if (!UnmountImageAt(m.mountPath, m.imagePath, m.imageIndex, false))
+                if (!UnmountImageAt(m, false).ok)
                     RunTool(QStringLiteral("fusermount"), {QStringLiteral("-u"), QStringLiteral("-z"), m.mountPath},
                             20000);
             }
@@ -176,7 +176,7 @@ TEST_F(DoubleClickTest, MountOnlyMountsAndRunsNothing)
     m_dialogs.answer = MountConsent::MountOnly;
     EXPECT_EQ(RunDoubleClickMount(m_wim), 1);
     EXPECT_EQ(m_dialogs.asked, 1);
-    EXPECT_TRUE(IsImageMountedAt(s.MountPath)) << "the image stays mounted for the user to look at";
+    EXPECT_TRUE(IsStillMounted(s.MountPath)) << "the image stays mounted for the user to look at";
     EXPECT_TRUE(QFileInfo::exists(s.MountPath + QStringLiteral("/a.txt")));
     EXPECT_FALSE(QFileInfo::exists(m_log));
     EXPECT_FALSE(IsMountCommandApproved(m_wim, s.MountRunCmd, s.UnmountRunCmd));
@@ -267,7 +267,7 @@ TEST_F(DoubleClickTest, MountedFileIsShownOnThePageButNotEditable)
     store(s);
     m_dialogs.answer = MountConsent::MountOnly;
     ASSERT_EQ(RunDoubleClickMount(m_wim), 1);
-    ASSERT_TRUE(IsImageMountedAt(s.MountPath));
+    ASSERT_TRUE(IsStillMounted(s.MountPath));
     MountSettingsPage page;
     page.setImageFile(m_wim);
     EXPECT_FALSE(page.isEditable());

@@ -4,6 +4,7 @@
 // image, failures that must leave the file alone, and the dialog's tree.
 #include "pages/infopage.h"
 
+#include "common/errortext.h"
 #include "common/language.h"
 #include "imaging/taskrun.h"
 #include "pagedriver.h"
@@ -347,7 +348,7 @@ TEST_F(InfoPageTest, AFileThatCannotBeWrittenStaysAsItWas)
     clickAndWait(button("modify"));
     const QString text = info();
     EXPECT_TRUE(text.contains(L(165) + L(22))) << text.toStdString();
-    EXPECT_TRUE(text.contains(QString::fromLocal8Bit(std::strerror(EACCES)))) << text.toStdString();
+    EXPECT_TRUE(text.contains(ErrnoText(EACCES))) << text.toStdString();
     EXPECT_FALSE(text.contains(L(164)));
     EXPECT_EQ(Digest(file), before);
     // The typed text stays for another try; the list shows the stored name.

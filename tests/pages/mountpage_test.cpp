@@ -17,6 +17,8 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QLabel>
+#include <QScrollBar>
 #include <QTest>
 #include <QThread>
 #include <QUrl>
@@ -193,6 +195,13 @@ TEST_F(MountPageTest, ApplyLogsEveryStepOfTheSequence)
     EXPECT_EQ(answers.count(), 0) << "an empty folder needs no question";
     EXPECT_EQ(info().split(u'\n'), successLog().split(u'\n'));
     EXPECT_EQ(ListTree(target), ListTree(Files().source));
+    // The overall line stays in view when the list comes back, and nothing
+    // is left to wait for.
+    QCoreApplication::processEvents();
+    const QScrollBar* bar = m_page->messageBox()->verticalScrollBar();
+    EXPECT_GT(bar->maximum(), 0) << "the log fits: this check would show nothing";
+    EXPECT_EQ(bar->value(), bar->maximum());
+    EXPECT_EQ(m_page->findChild<QLabel*>(QStringLiteral("remaining"))->text(), L(52) + QStringLiteral("00:00:00"));
     EXPECT_TRUE(m_page->isEnabled());
     EXPECT_TRUE(button("refresh")->isEnabled());
     EXPECT_FALSE(button("stop")->isVisible());
@@ -348,17 +357,40 @@ TEST_F(MountPageTest, ClosingThePageWhileTheFileOpensStopsTheApply)
     EXPECT_NE(ListTree(target).join(u' ').toStdString(), ListTree(Files().source).join(u' ').toStdString());
 }
 
-TEST_F(MountPageTest, ReadOnlyFileCannotBeMountedReadWrite)
+TEST_F(MountPageTest, ReadWriteChoiceSurvivesTypingAndOnlyAReadOnlyFileClearsIt)
 {
+    box("readWrite")->setChecked(true);
+    // Typed key by key, the path names missing files on the way.
+    QTest::keyClicks(field("imageFile"), Files().wim);
+    ASSERT_EQ(field("imageFile")->text(), Files().wim);
+    EXPECT_TRUE(box("readWrite")->isEnabled());
+    EXPECT_TRUE(box("readWrite")->isChecked()) << "typing the path cleared read-write";
+
     const QString copy = m_dir + QStringLiteral("/locked.wim");
     ASSERT_TRUE(QFile::copy(Files().wim, copy));
-    box("readWrite")->setChecked(true);
     ASSERT_TRUE(QFile::setPermissions(copy, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     choose(copy, m_dir);
     EXPECT_FALSE(box("readWrite")->isEnabled());
     EXPECT_FALSE(box("readWrite")->isChecked());
+    EXPECT_TRUE(info().endsWith(L(374) + u'\n')) << "the page did not say why: " << info().toStdString();
+
     field("imageFile")->setText(Files().wim);
     EXPECT_TRUE(box("readWrite")->isEnabled());
+    EXPECT_TRUE(box("readWrite")->isChecked()) << "the user's choice came not back";
+}
+
+TEST_F(MountPageTest, AFileThatIsNoImageSaysSoInTheInterfaceLanguage)
+{
+    const QString junk = m_dir + QStringLiteral("/junk.wim");
+    {
+        QFile f(junk);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(4096, 'x'));
+    }
+    field("imageFile")->setText(junk);
+    ASSERT_FALSE(L(372).isEmpty());
+    EXPECT_TRUE(info().contains(L(372))) << info().toStdString();
+    EXPECT_FALSE(info().contains(QStringLiteral("Exec format error"))) << info().toStdString();
 }
 
 TEST_F(MountPageTest, UnmountOfAFolderThatIsNotMountedSaysSo)

@@ -109,7 +109,9 @@ TEST_F(MainWindowTest, LanguageSwitchRetextsTabsTitleAndPagesInOrder)
     MainWindow w(RunMode{}, Args({QStringLiteral("Kestrel")}));
     QComboBox* box = w.languageBox();
     ASSERT_FALSE(box->isHidden());
-    ASSERT_EQ(box->count(), 2);
+    // The built-in language first, by its own name, then the files.
+    ASSERT_EQ(box->count(), 3);
+    EXPECT_EQ(box->itemText(0), BuiltInLanguageName().isEmpty() ? QStringLiteral("Default") : BuiltInLanguageName());
     EXPECT_EQ(box->currentText(), QStringLiteral("Alpha"));
     EXPECT_EQ(w.tabStrip()->tabText(5), QStringLiteral("Alpha tab 5"));
     EXPECT_TRUE(w.windowTitle().startsWith(QStringLiteral("Alpha title V1.7.2025.1008 x")));
@@ -133,6 +135,14 @@ TEST_F(MainWindowTest, LanguageSwitchRetextsTabsTitleAndPagesInOrder)
     EXPECT_EQ(AppSettings().language, QStringLiteral("Beta"));
     EXPECT_EQ(ReadRegistryText(QString::fromUtf16(kSettingsSubKey), QStringLiteral("Language")).value_or(QString()),
               QStringLiteral("Beta"));
+
+    // Back to the built-in language, like any other.
+    box->setCurrentIndex(0);
+    EXPECT_TRUE(AppSettings().language.isEmpty());
+    LoadBuiltInLanguage();
+    const QString builtInTab = GetLanguageString(5);
+    EXPECT_EQ(w.tabStrip()->tabText(5), QString(builtInTab).replace(u'&', QStringLiteral("&&")));
+    EXPECT_FALSE(w.windowTitle().startsWith(QStringLiteral("Beta")));
 }
 
 TEST_F(MainWindowTest, LanguageBoxHiddenWithoutIniFile)
@@ -146,7 +156,7 @@ TEST_F(MainWindowTest, LanguageBoxHiddenWithoutIniFile)
     writeLanguage(QStringLiteral("lower.ini"), LanguageText(QStringLiteral("L")));
     MainWindow w(RunMode{}, Args({QStringLiteral("Kestrel")}));
     EXPECT_FALSE(w.languageBox()->isHidden());
-    EXPECT_EQ(w.languageBox()->count(), 1);
+    EXPECT_EQ(w.languageBox()->count(), 2);
 }
 
 TEST_F(MainWindowTest, LockDisablesFrameAndRestoresEarlierStates)

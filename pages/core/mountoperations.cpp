@@ -1,0 +1,125 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "pages/core/mountoperations.h"
+
+#include "common/textutil.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <QFile>
+
+#include <cerrno>
+#include <ftw.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// nftw has no user pointer; the walk runs on one thread at a time per thread.
+thread_local int t_removeFailures = 0;
+
+int removeEntry(const char* path, const struct stat*, int type, struct FTW*)
+{
+    int rc = 0;
+    switch (type) {
+    case FTW_DP:
+        rc = ::rmdir(path);
+        break;
+    case FTW_F:
+    case FTW_SL:
+    case FTW_SLN:
+        rc = ::unlink(path);
+        break;
+    default:
+        // Unreadable folders (FTW_DNR) and entries that cannot be stat'ed.
+        rc = -1;
+        break;
+    }
+    if (rc != 0)
+        ++t_removeFailures;
+    return 0;
+}
+
+} // namespace
+
+MountStepResult MountImageInto(const QString& folder, const QString& imageFile, uint32_t index, bool readWrite,
+                               const QString& tempFolder)
+{
+    if (!ImagingApi.WIMMountImage)
+        return {false, ENOSYS};
+    if (readWrite && !tempFolder.isEmpty() && !QFileInfo(tempFolder).isDir())
+        QDir().mkpath(tempFolder);
+    errno = 0;
+    const BOOL ok = ImagingApi.WIMMountImage(Utf16(folder), Utf16(imageFile), index,
+                                             readWrite ? Utf16(tempFolder) : nullptr);
+    return {ok != FALSE, ok ? 0 : errno};
+}
+
+bool IsStillMounted(const QString& folder)
+{
+    return FindMountByFolder(GetMountedImages(), folder).has_value();
+}
+
+MountStepResult UnmountImageAt(const MountEntry& entry, bool commit, int looks)
+{
+    if (!ImagingApi.WIMUnmountImage)
+        return {false, ENOSYS};
+    errno = 0;
+    const bool ok = ImagingApi.WIMUnmountImage(Utf16(entry.mountPath), Utf16(entry.imagePath), entry.imageIndex,
+                                               commit && entry.readWrite ? TRUE : FALSE)
+        != FALSE;
+    const int error = errno;
+    if (ok)
+        return {true, 0};
+    for (int look = 0; look < looks; ++look) {
+        if (!IsStillMounted(entry.mountPath))
+            return {true, 0};
+    }
+    return {false, error};
+}
+
+MountStepResult RemountImagesAt(const QString& folder, bool* matched)
+{
+    *matched = folder.isEmpty();
+    if (!ImagingApi.WIMRemountImage || !ImagingApi.WIMGetMountedImageInfo)
+        return {false, ENOSYS};
+    MountStepResult result{true, 0};
+    for (const MountEntry& m : GetMountedImageInfo()) {
+        if (!folder.isEmpty() && !SameMountPath(m.mountPath, folder))
+            continue;
+        *matched = true; // a mount that still runs needs nothing
+        if (!(m.flags & WIM_MOUNT_FLAG_REMOUNTABLE))
+            continue;
+        QDir().mkpath(m.mountPath);
+        errno = 0;
+        if (!ImagingApi.WIMRemountImage(Utf16(m.mountPath), 0) && result.ok)
+            result = {false, errno};
+    }
+    return result;
+}
+
+std::vector<MountEntry> RefreshMountList(bool cleanInvalid)
+{
+    if (cleanInvalid)
+        CleanupMounts(false);
+    return GetMountedImages();
+}
+
+bool RemoveMountFolder(const QString& folder)
+{
+    if (folder.isEmpty() || IsStillMounted(folder))
+        return false;
+    const QByteArray path = QFile::encodeName(QDir::cleanPath(QFileInfo(folder).absoluteFilePath()));
+    struct stat self {};
+    struct stat parent {};
+    if (::lstat(path.constData(), &self) != 0 || !S_ISDIR(self.st_mode))
+        return false;
+    const QByteArray up = QFile::encodeName(QFileInfo(QString::fromLocal8Bit(path)).absolutePath());
+    // A folder on another device than its parent is a mount point: whatever
+    // is mounted there is not ours to delete.
+    if (path == "/" || ::stat(up.constData(), &parent) != 0 || parent.st_dev != self.st_dev)
+        return false;
+    t_removeFailures = 0;
+    const int rc = ::nftw(path.constData(), removeEntry, 16, FTW_PHYS | FTW_MOUNT | FTW_DEPTH);
+    return rc == 0 && t_removeFailures == 0 && !QFileInfo::exists(folder);
+}
