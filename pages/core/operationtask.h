@@ -43,6 +43,8 @@ struct OperationTask : TASKCONTEXT {
     bool Append = false;         // capture: add to the file instead of making it anew
     QString ImageName;           // capture: the new image's name (empty: none)
     uint64_t PartMegabytes = 0;  // split: the part size
+    bool AllowDuplicates = false; // export: an image the target holds already is added again
+    int WimlibError = 0;         // optimise and convert: wimlib's result code
     WIMFILEINFO FileCopy;        // FileInfo points here: the caller may read
                                  // another file while the worker still reads it
     std::vector<WIMIMAGEINFO> Images; // export of every image: per-image file counts
