@@ -26,6 +26,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <wimlib.h>
 
@@ -67,14 +68,17 @@ const Fixtures& Files()
     return f;
 }
 
-// An image without a name: the layer cannot tell it from another by name.
-bool WriteUnnamedImage(const QString& source, const QString& path)
+// Images without names, one of each tree: the layer cannot tell them from
+// others by name.
+bool WriteUnnamedImages(const QStringList& sources, const QString& path)
 {
     WIMStruct* wim = nullptr;
     if (wimlib_create_new_wim(WIMLIB_COMPRESSION_TYPE_LZX, &wim) != 0)
         return false;
-    const bool ok = wimlib_add_image(wim, QFile::encodeName(source).constData(), nullptr, nullptr, 0) == 0
-        && wimlib_write(wim, QFile::encodeName(path).constData(), WIMLIB_ALL_IMAGES, 0, 1) == 0;
+    bool ok = true;
+    for (const QString& source : sources)
+        ok = ok && wimlib_add_image(wim, QFile::encodeName(source).constData(), nullptr, nullptr, 0) == 0;
+    ok = ok && wimlib_write(wim, QFile::encodeName(path).constData(), WIMLIB_ALL_IMAGES, 0, 1) == 0;
     wimlib_free(wim);
     return ok;
 }
@@ -336,7 +340,7 @@ TEST_F(ExportPageTest, OneImageWithBootMarkAndWithoutThePrivateElement)
 TEST_F(ExportPageTest, SameImageTwiceNeedsAllowDuplicates)
 {
     const QString unnamed = m_dir + QStringLiteral("/unnamed.wim");
-    ASSERT_TRUE(WriteUnnamedImage(Files().source, unnamed));
+    ASSERT_TRUE(WriteUnnamedImages({Files().source}, unnamed));
     for (const QString& source : {Files().wim, unnamed}) {
         SCOPED_TRACE(source.toStdString());
         const QString target = m_dir + QStringLiteral("/twice-") + QFileInfo(source).baseName() + QStringLiteral(".wim");
@@ -492,9 +496,13 @@ BOOL GateClosingExport(HANDLE image, HANDLE target, DWORD flags)
 
 TEST_F(ExportPageTest, SafeStopMidExportKeepsTheTargetsEarlierImages)
 {
+    // The second image brings data the target lacks, so that its export
+    // sends progress messages (where the worker halts at the closed gate).
+    const QString source = m_dir + QStringLiteral("/two.wim");
+    ASSERT_TRUE(WriteUnnamedImages({Files().source, Files().bigSource}, source));
     const QString target = m_dir + QStringLiteral("/kept.wim");
-    ASSERT_TRUE(WriteUnnamedImage(Files().bigSource, target));
-    choose(ExportTask::Export, Files().threeImages, target);
+    ASSERT_TRUE(WriteUnnamedImages({Files().source}, target));
+    choose(ExportTask::Export, source, target);
     g_realExport = ImagingApi.WIMExportImage;
     g_exports = 0;
     ImagingApi.WIMExportImage = &GateClosingExport;
@@ -516,6 +524,61 @@ TEST_F(ExportPageTest, SafeStopMidExportKeepsTheTargetsEarlierImages)
     EXPECT_TRUE(Verified(target));
     EXPECT_TRUE(button("start")->isVisible());
     EXPECT_TRUE(field("source")->isEnabled());
+}
+
+} // namespace
+
+namespace {
+
+// Closes the gate right before the conversion writes, so that the worker
+// halts in wimlib's first progress message until the stop question is
+// answered.
+decltype(WimlibApi.wimlib_write) g_realWrite = nullptr;
+std::atomic<int> g_writes{0};
+int GateClosingWrite(WIMStruct* wim, const wimlib_tchar* path, int image, int flags, unsigned threads)
+{
+    ++g_writes;
+    OperationGate().reset();
+    return g_realWrite(wim, path, image, flags, threads);
+}
+
+// A stopped conversion leaves no partial target, and an earlier target as it
+// was.
+TEST_F(ExportPageTest, StoppedConversionLeavesNoPartialTarget)
+{
+    for (const bool existing : {false, true}) {
+        SCOPED_TRACE(existing ? "over an existing file" : "new file");
+        const QString target = m_dir + (existing ? QStringLiteral("/old.esd") : QStringLiteral("/new.esd"));
+        if (existing) {
+            ASSERT_TRUE(QFile::copy(Files().esd, target));
+        }
+        const QByteArray before = Digest(target);
+        choose(ExportTask::Optimize, Files().big, target);
+        compression()->setCurrentIndex(3);
+        g_realWrite = WimlibApi.wimlib_write;
+        g_writes = 0;
+        WimlibApi.wimlib_write = &GateClosingWrite;
+        {
+            BoxAnswerer overwrite({QMessageBox::Yes});
+            QTest::mouseClick(button("start"), Qt::LeftButton);
+            ASSERT_TRUE(WaitUntil([this] { return button("stop")->isVisible(); }));
+        }
+        ASSERT_TRUE(WaitUntil([] { return g_writes.load() >= 1; }));
+        {
+            BoxAnswerer answer({QMessageBox::Ok});
+            QTest::mouseClick(button("stop"), Qt::LeftButton);
+            EXPECT_EQ(answer.count(), 1);
+            EXPECT_TRUE(answer.texts().value(0).startsWith(L(360)));
+            ASSERT_TRUE(WaitUntil([this] { return !TaskWorker().isRunning() && !m_page->isRunning(); }));
+        }
+        WimlibApi.wimlib_write = g_realWrite;
+        EXPECT_TRUE(info().contains(L(353) + L(22))) << info().toStdString();
+        EXPECT_TRUE(info().contains(L(355))) << "the error number";
+        EXPECT_TRUE(info().trimmed().endsWith(L(20))) << info().toStdString();
+        EXPECT_EQ(QFile::exists(target), existing);
+        EXPECT_EQ(Digest(target), before);
+        EXPECT_EQ(QDir(m_dir).entryList({QStringLiteral("*kestrel-new*")}, QDir::Files), QStringList());
+    }
 }
 
 } // namespace
