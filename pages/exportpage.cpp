@@ -33,6 +33,13 @@ namespace {
 
 const QStringList kImageExtensions = {QStringLiteral("WIM"), QStringLiteral("ESD"), QStringLiteral("SWM")};
 
+// A button shows "&" only when it is doubled ("Optimise & Convert").
+QString ButtonText(const QString& text)
+{
+    QString escaped = text;
+    return escaped.replace(u'&', QStringLiteral("&&"));
+}
+
 int TaskName(ExportTask task)
 {
     switch (task) {
@@ -119,13 +126,14 @@ void ExportPage::buildControls()
     m_descriptionEdit->setReadOnly(true);
     auto* numberRow = new QHBoxLayout;
     numberRow->addWidget(m_indexSpin);
-    numberRow->addWidget(m_hint, 1);
+    numberRow->addStretch(1);
     imageGrid->addWidget(m_indexLabel, 0, 0);
     imageGrid->addLayout(numberRow, 0, 1);
-    imageGrid->addWidget(m_nameLabel, 1, 0);
-    imageGrid->addWidget(m_nameEdit, 1, 1);
-    imageGrid->addWidget(m_descriptionLabel, 2, 0);
-    imageGrid->addWidget(m_descriptionEdit, 2, 1);
+    imageGrid->addWidget(m_hint, 1, 0, 1, 2);
+    imageGrid->addWidget(m_nameLabel, 2, 0);
+    imageGrid->addWidget(m_nameEdit, 2, 1);
+    imageGrid->addWidget(m_descriptionLabel, 3, 0);
+    imageGrid->addWidget(m_descriptionEdit, 3, 1);
     imageGrid->setColumnStretch(1, 1);
     middle->addWidget(m_imageGroup, 1);
 
@@ -267,9 +275,9 @@ void ExportPage::retext()
     m_hint->setText(L(128));
     m_nameLabel->setText(L(129));
     m_descriptionLabel->setText(L(91));
-    m_taskButtons[0]->setText(L(114));
-    m_taskButtons[1]->setText(L(117));
-    m_taskButtons[2]->setText(L(361));
+    m_taskButtons[0]->setText(ButtonText(L(114)));
+    m_taskButtons[1]->setText(ButtonText(L(117)));
+    m_taskButtons[2]->setText(ButtonText(L(361)));
     m_compressionLabel->setText(L(96));
     m_partSizeLabel->setText(L(131));
     m_boot->setText(L(98));
@@ -291,7 +299,7 @@ void ExportPage::retext()
     m_sourceGroup->setTitle(L(sourceTitles[t]));
     m_targetGroup->setTitle(L(targetTitles[t]));
     m_heading->setText(L(TaskName(m_taskKind)));
-    m_startButton->setText(L(TaskName(m_taskKind)));
+    m_startButton->setText(ButtonText(L(TaskName(m_taskKind))));
     m_task.ElapsedPrefix = L(51);
     m_task.RemainingPrefix = L(52);
     m_task.CountPrefix = L(53);
