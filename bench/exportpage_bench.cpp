@@ -17,11 +17,11 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSpinBox>
-#include <QThread>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -62,8 +62,16 @@ int main(int argc, char** argv)
     page.startTask();
     if (!page.isRunning())
         return 1;
-    while (page.isRunning())
-        app.processEvents(QEventLoop::WaitForMoreEvents, 50);
+    // Waits in an idle event loop, as the window does: a processEvents()
+    // loop would spin and bill a whole processor to the page.
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (!page.isRunning())
+            loop.quit();
+    });
+    poll.start(50);
+    loop.exec();
     const int overall = exporting ? 112 : 353;
     const bool ok = page.messageBox()->toPlainText().contains(GetLanguageString(overall) + GetLanguageString(21));
     if (!ok)
