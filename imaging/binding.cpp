@@ -84,6 +84,8 @@ constexpr Entry kWimlibEntries[] = {
     KESTREL_ENTRY(WimlibApiTable, wimlib_set_output_compression_type),
     KESTREL_ENTRY(WimlibApiTable, wimlib_write),
     KESTREL_ENTRY(WimlibApiTable, wimlib_set_default_compression_level),
+    KESTREL_ENTRY(WimlibApiTable, wimlib_iterate_lookup_table),
+    KESTREL_ENTRY(WimlibApiTable, wimlib_get_image_property),
 };
 static_assert(std::size(kWimlibEntries) * sizeof(void*) == sizeof(WimlibApiTable),
               "every WimlibApi entry is bound");

@@ -40,7 +40,7 @@ struct ImagingApiTable {
     decltype(&::WIMReplaceImageFile) WIMReplaceImageFile = nullptr;
 };
 
-// The 21 wimlib entry points, in the order of the carried name table.
+// The 23 wimlib entry points, in the order of the carried name table.
 struct WimlibApiTable {
     decltype(&::wimlib_open_wim) wimlib_open_wim = nullptr;
     decltype(&::wimlib_free) wimlib_free = nullptr;
@@ -63,6 +63,8 @@ struct WimlibApiTable {
     decltype(&::wimlib_set_output_compression_type) wimlib_set_output_compression_type = nullptr;
     decltype(&::wimlib_write) wimlib_write = nullptr;
     decltype(&::wimlib_set_default_compression_level) wimlib_set_default_compression_level = nullptr;
+    decltype(&::wimlib_iterate_lookup_table) wimlib_iterate_lookup_table = nullptr;
+    decltype(&::wimlib_get_image_property) wimlib_get_image_property = nullptr;
 };
 
 extern ImagingApiTable ImagingApi;

@@ -2,6 +2,7 @@
 #include "pages/registerpages.h"
 
 #include "pages/capturepage.h"
+#include "pages/exportpage.h"
 #include "pages/infopage.h"
 #include "pages/mountpage.h"
 #include "pages/mountsettingspage.h"
@@ -14,4 +15,5 @@ void RegisterKestrelPages()
     RegisterPageFactory(kPageShellExec,
                         [](QWidget* parent) -> KestrelPage* { return new MountSettingsPage(parent); });
     RegisterPageFactory(kPageInfo, [](QWidget* parent) -> KestrelPage* { return new InfoPage(parent); });
+    RegisterPageFactory(kPageExport, [](QWidget* parent) -> KestrelPage* { return new ExportPage(parent); });
 }

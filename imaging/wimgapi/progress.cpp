@@ -8,7 +8,10 @@
 namespace wimgapi {
 
 ProgressBridge::ProgressBridge(WimFile* file)
-    : m_file(file), m_callbacks(CallbacksFor(file)), m_start(std::chrono::steady_clock::now()), m_lastQuery(m_start)
+    : m_file(file), m_callbacks(CallbacksFor(file)), m_start(std::chrono::steady_clock::now()),
+      // The first query goes out at once: a stop asked before a short write
+      // must still reach it.
+      m_lastQuery(m_start - std::chrono::seconds(1))
 {
     wimlib_register_progress_function(m_file->wim, &ProgressBridge::onWimlib, this);
 }

@@ -50,6 +50,8 @@ struct OperationTask : TASKCONTEXT {
     QStringList OwnFiles;        // capture: paths below the source (from its root,
                                  // "/" first) that the capture writes itself
     uint64_t PartMegabytes = 0;  // split: the part size
+    bool AllowDuplicates = false; // export: an image the target holds already is added again
+    int WimlibError = 0;         // optimise and convert: wimlib's result code
     WIMFILEINFO FileCopy;        // FileInfo points here: the caller may read
                                  // another file while the worker still reads it
     std::vector<WIMIMAGEINFO> Images; // export of every image: per-image file counts

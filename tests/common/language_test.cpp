@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int kStringCount = 363;
+constexpr int kStringCount = 364;
 
 // The built-in language is the one the program carries.
 [[maybe_unused]] const bool kCarriedLanguage = (UseCarriedLanguage(), true);

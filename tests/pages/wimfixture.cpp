@@ -5,6 +5,7 @@
 #include "common/settings.h"
 #include "imaging/binding.h"
 #include "imaging/imagingapi.h"
+#include "imaging/resources.h"
 #include "ui/drawing.h"
 
 #include <QDir>
@@ -47,7 +48,11 @@ bool BindTestImagingLayer(QString* why)
     static ImagingBinding* binding = [] {
         BindingSources sources;
         sources.programCandidate = QStringLiteral(KESTREL_OUT_DIR "/libwimgapi.so");
-        sources.carried = [](CarriedResource) { return QByteArray(); };
+        // The wimlib entries are bound through the carried name table, as in
+        // the program; no module is loaded from memory.
+        sources.carried = [](CarriedResource which) {
+            return which == CarriedResource::WimlibNames ? UnpackCarriedResource(which) : QByteArray();
+        };
         return BindImagingFrom(sources).release(); // kept for the whole run
     }();
     if (!binding || !binding->hasDiskLibrary() || !binding->imaging.WIMCreateFile) {
