@@ -64,7 +64,7 @@ CapturePage::~CapturePage()
 void CapturePage::buildControls()
 {
     const int u = LayoutUnit();
-    setFixedSize(pageSize());
+    setMinimumSize(pageSize());
     auto* top = new QVBoxLayout(this);
     top->setContentsMargins(u, u, u, u);
     top->setSpacing(u);

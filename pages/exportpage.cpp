@@ -82,7 +82,7 @@ ExportPage::~ExportPage()
 void ExportPage::buildControls()
 {
     const int u = LayoutUnit();
-    setFixedSize(pageSize());
+    setMinimumSize(pageSize());
     auto* top = new QVBoxLayout(this);
     top->setContentsMargins(u, u, u, u);
     top->setSpacing(u / 2 + 1);

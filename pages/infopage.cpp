@@ -86,7 +86,7 @@ InfoPage::~InfoPage()
 void InfoPage::buildControls()
 {
     const int u = LayoutUnit();
-    setFixedSize(pageSize());
+    setMinimumSize(pageSize());
     auto* top = new QVBoxLayout(this);
     top->setContentsMargins(u, u, u, u);
     top->setSpacing(u);

@@ -57,7 +57,7 @@ MountSettingsPage::~MountSettingsPage()
 void MountSettingsPage::buildControls()
 {
     const int u = LayoutUnit();
-    setFixedSize(pageSize());
+    setMinimumSize(pageSize());
     auto* top = new QVBoxLayout(this);
     top->setContentsMargins(u, u, u, u);
     top->setSpacing(u);
