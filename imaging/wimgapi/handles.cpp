@@ -3,7 +3,7 @@
 
 #include "errors.h"
 #include "internal.h"
-#include "mountlist.h"
+#include "mounttable.h"
 #include "progress.h"
 
 #include <dirent.h>

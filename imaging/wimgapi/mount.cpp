@@ -3,7 +3,7 @@
 // library, unmounts through wimlib, and the list of mounted images.
 #include "errors.h"
 #include "internal.h"
-#include "mountlist.h"
+#include "mounttable.h"
 #include "splitnames.h"
 #include "utf16.h"
 #include "wimheader.h"
@@ -144,7 +144,7 @@ uint64_t treeBytes(const std::string& path)
 // Why a commit failed. The write happened in the mount's service, whose
 // errno does not travel back; a write failure on a file system without room
 // for the mount's changes is a full disk.
-int commitError(int wimlibError, const MountEntry& e)
+int commitError(int wimlibError, const LayerMount& e)
 {
     if (wimlibError == WIMLIB_ERR_MOUNTED_IMAGE_IS_BUSY)
         return EBUSY;
@@ -306,9 +306,9 @@ void waitUntilGone(const std::string& mountPath)
     }
 }
 
-bool findMount(const std::string& mountPath, const std::string& wimPath, DWORD index, MountEntry& found)
+bool findMount(const std::string& mountPath, const std::string& wimPath, DWORD index, LayerMount& found)
 {
-    for (MountEntry& e : ListMounts()) {
+    for (LayerMount& e : ListMounts()) {
         const bool hit = !mountPath.empty() ? e.mountPath == mountPath
                                             : (e.wimPath == wimPath && (index == 0 || e.index == index));
         if (hit) {
@@ -326,7 +326,7 @@ bool pathExists(const std::string& p)
     return ::stat(p.c_str(), &st) == 0;
 }
 
-DWORD mountFlags(const MountEntry& e)
+DWORD mountFlags(const LayerMount& e)
 {
     DWORD flags = 0;
     if (e.alive)
@@ -348,7 +348,7 @@ DWORD mountFlags(const MountEntry& e)
 // Copies entries into a caller's buffer with the size protocol of both list
 // calls: a null buffer asks for the size, a small one fails with ENOBUFS.
 template <typename Entry, typename Fill>
-BOOL fillList(const std::vector<MountEntry>& entries, void* buffer, DWORD bytes, DWORD* needed, Fill fill)
+BOOL fillList(const std::vector<LayerMount>& entries, void* buffer, DWORD bytes, DWORD* needed, Fill fill)
 {
     const DWORD size = static_cast<DWORD>(entries.size() * sizeof(Entry));
     if (needed)
@@ -445,7 +445,7 @@ BOOL WIMUnmountImage(const char16_t* mountPath, const char16_t* wimPath, DWORD i
             errno = EINVAL;
             return FALSE;
         }
-        MountEntry e;
+        LayerMount e;
         if (!findMount(mount, wim, index, e))
             return FALSE;
         const bool wantCommit = commit && e.readWrite;
@@ -492,7 +492,7 @@ BOOL WIMRemountImage(const char16_t* mountPath, DWORD flags)
             errno = EINVAL;
             return FALSE;
         }
-        MountEntry e;
+        LayerMount e;
         if (!findMount(canonicalFolder(ToUtf8(mountPath)), {}, 0, e))
             return FALSE;
         if (e.alive)
@@ -516,9 +516,9 @@ BOOL WIMGetMountedImages(void* list, DWORD* bytes)
             errno = EINVAL;
             return FALSE;
         }
-        std::vector<MountEntry> entries = ListMounts();
-        std::erase_if(entries, [](const MountEntry& e) { return !e.inTable; });
-        return fillList<WIM_MOUNT_LIST>(entries, list, *bytes, bytes, [](WIM_MOUNT_LIST& item, const MountEntry& e) {
+        std::vector<LayerMount> entries = ListMounts();
+        std::erase_if(entries, [](const LayerMount& e) { return !e.inTable; });
+        return fillList<WIM_MOUNT_LIST>(entries, list, *bytes, bytes, [](WIM_MOUNT_LIST& item, const LayerMount& e) {
             item.MountedForRW = e.readWrite ? TRUE : FALSE;
         });
     });
@@ -531,15 +531,15 @@ BOOL WIMGetMountedImageInfo(DWORD level, DWORD* imageCount, void* buffer, DWORD 
             errno = EINVAL;
             return FALSE;
         }
-        const std::vector<MountEntry> entries = ListMounts();
+        const std::vector<LayerMount> entries = ListMounts();
         *imageCount = static_cast<DWORD>(entries.size());
         if (level == MountedImageInfoLevel0)
             return fillList<WIM_MOUNT_LIST>(entries, buffer, bytes, returned,
-                                            [](WIM_MOUNT_LIST& item, const MountEntry& e) {
+                                            [](WIM_MOUNT_LIST& item, const LayerMount& e) {
                                                 item.MountedForRW = e.readWrite ? TRUE : FALSE;
                                             });
         return fillList<WIM_MOUNT_INFO_LEVEL1>(entries, buffer, bytes, returned,
-                                               [](WIM_MOUNT_INFO_LEVEL1& item, const MountEntry& e) {
+                                               [](WIM_MOUNT_INFO_LEVEL1& item, const LayerMount& e) {
                                                    item.MountFlags = mountFlags(e);
                                                });
     });
@@ -552,7 +552,7 @@ BOOL WIMDeleteImageMounts(DWORD flags)
         const bool all = (flags & WIM_DELETE_MOUNTS_ALL) != 0;
         bool ok = true;
         int firstError = 0;
-        for (const MountEntry& e : ListMounts()) {
+        for (const LayerMount& e : ListMounts()) {
             const DWORD state = mountFlags(e);
             // A mount whose service is gone cannot commit what its staging
             // folder holds, and a remount starts a new one.

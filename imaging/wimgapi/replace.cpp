@@ -2,7 +2,7 @@
 #include "replace.h"
 
 #include "internal.h"
-#include "mountlist.h"
+#include "mounttable.h"
 #include "utf16.h"
 
 #include <dirent.h>

@@ -10,7 +10,7 @@
 // the layer's record of it. An empty STAGINGPARENT means read-only. WIMFILE
 // may be the first part of a split set; its other parts are attached.
 #include "errors.h"
-#include "mountlist.h"
+#include "mounttable.h"
 #include "splitnames.h"
 
 #include <wimlib.h>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "mountlist.h"
+#include "mounttable.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -297,11 +297,11 @@ std::vector<std::string> WimfsMountPoints()
     return out;
 }
 
-std::vector<MountEntry> ListMounts()
+std::vector<LayerMount> ListMounts()
 {
-    std::vector<MountEntry> out;
+    std::vector<LayerMount> out;
     std::vector<MountRecord> records = ReadMountRecords();
-    auto takeRecord = [&](const std::string& mountPath, MountEntry& e) {
+    auto takeRecord = [&](const std::string& mountPath, LayerMount& e) {
         for (auto it = records.begin(); it != records.end(); ++it) {
             if (it->mountPath == mountPath) {
                 e.recorded = true;
@@ -312,7 +312,7 @@ std::vector<MountEntry> ListMounts()
         }
     };
     for (const std::string& point : WimfsMountPoints()) {
-        MountEntry e;
+        LayerMount e;
         e.mountPath = point;
         e.inTable = true;
         takeRecord(point, e);
@@ -332,7 +332,7 @@ std::vector<MountEntry> ListMounts()
         out.push_back(std::move(e));
     }
     for (MountRecord& r : records) {
-        MountEntry e;
+        LayerMount e;
         e.mountPath = r.mountPath;
         e.wimPath = r.wimPath;
         e.index = r.index;

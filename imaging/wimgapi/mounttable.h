@@ -20,7 +20,7 @@ struct MountRecord {
     std::string token;    // identifies the service that wrote the record
 };
 
-struct MountEntry {
+struct LayerMount {
     std::string mountPath;
     std::string wimPath;
     uint32_t index = 0;
@@ -45,7 +45,7 @@ std::vector<std::string> WimfsMountPoints();
 
 // All known mounts: the table's, enriched by the mount root's attributes
 // (image file, image number, read-write), and the records without a mount.
-std::vector<MountEntry> ListMounts();
+std::vector<LayerMount> ListMounts();
 
 // Whether a live read-write mount serves an image of this file. Its commit
 // writes from the view it had when mounted, so the file must not change
