@@ -29,10 +29,16 @@ QString lastError(const QString& what)
     return withError(what, errno);
 }
 
-// A folder given relative to the current one names the same mount folder.
+// A folder given relative to the current one names the same mount folder,
+// and one given through a symbolic link the folder it leads to, as the mount
+// list holds it.
 bool sameFolder(const QString& mounted, const QString& given)
 {
-    return !given.isEmpty() && SameMountPath(mounted, QFileInfo(given).absoluteFilePath());
+    if (given.isEmpty())
+        return false;
+    const QFileInfo info(given);
+    const QString real = info.canonicalFilePath();
+    return SameMountPath(mounted, info.absoluteFilePath()) || (!real.isEmpty() && SameMountPath(mounted, real));
 }
 
 // The commit decision of a read-write mount: "/Update" asks, "/Commit" commits.

@@ -573,9 +573,12 @@ TEST_F(CommandLineRun, MountRemountAndUnmountOwnMounts)
 
     // Only this test's own mounts are touched ("/All" and "/CleanUp" act on
     // every mount of the machine, other tests' included). Without "/Commit"
-    // a read-write mount is unmounted without saving.
+    // a read-write mount is unmounted without saving. A folder given through
+    // a symbolic link names the folder it leads to.
     expectOk(kestrel({QStringLiteral("/UnMount"), second}));
-    expectOk(kestrel({QStringLiteral("/UnMount"), first}));
+    const QString link = dir + QStringLiteral("/link-to-mnt1");
+    ASSERT_TRUE(QFile::link(first, link));
+    expectOk(kestrel({QStringLiteral("/UnMount"), link}));
     EXPECT_FALSE(IsMountPoint(first));
     EXPECT_FALSE(IsMountPoint(second));
     EXPECT_TRUE(imagex({QStringLiteral("dir"), wim, QStringLiteral("1")}).contains(QStringLiteral("/added.txt")));
