@@ -24,7 +24,7 @@ struct MountGuard {
     ~MountGuard()
     {
         if (mounted && !ImagingApi.WIMUnmountImage(units(folder), nullptr, 0, FALSE))
-            RunProgram(QStringLiteral("fusermount"), {QStringLiteral("-u"), QStringLiteral("-z"), folder});
+            RunTool(QStringLiteral("fusermount"), {QStringLiteral("-u"), QStringLiteral("-z"), folder});
     }
 };
 

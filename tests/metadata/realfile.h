@@ -2,16 +2,12 @@
 // Base of the tests that work on real image files through the imaging layer.
 #pragma once
 
-#include "imaginglayer.h"
+#include "support/imagefixture.h"
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 class RealFileTest : public testing::Test {
 protected:
-    static void SetUpTestSuite();
-    static void TearDownTestSuite();
     void SetUp() override;
 
     // A fresh folder for this test and a path inside it.
@@ -19,6 +15,5 @@ protected:
     QString file(const QString& name) const { return m_dir + u'/' + name; }
 
 private:
-    static std::unique_ptr<ImagingLayer> s_layer;
     QString m_dir;
 };
