@@ -280,7 +280,7 @@ void CapturePage::checkCaptureTarget()
     m_createButton->setEnabled(state.create);
     if (state.splitTarget) {
         showInfoBox(true);
-        appendInfo(L(78) + u'\n');
+        appendToLog(L(78) + u'\n');
     }
 }
 
@@ -296,14 +296,3 @@ void CapturePage::showInfoBox(bool clearIfAsked)
         messageBox()->clear();
 }
 
-void CapturePage::appendInfo(const QString& text)
-{
-    // The log arrives in pieces (a step, then its outcome on the same line),
-    // so it is inserted as it stands at the end instead of as paragraphs.
-    QTextCursor cursor(messageBox()->document());
-    cursor.movePosition(QTextCursor::End);
-    QString plain = text;
-    plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    cursor.insertText(plain);
-    messageBox()->verticalScrollBar()->setValue(messageBox()->verticalScrollBar()->maximum());
-}

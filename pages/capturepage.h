@@ -52,7 +52,6 @@ private:
     // time the page writes; `clearIfAsked` also empties it when
     // "任务前清空提示信息" is checked.
     void showInfoBox(bool clearIfAsked);
-    void appendInfo(const QString& text);
 
     QGroupBox* m_sourceGroup = nullptr;
     QGroupBox* m_targetGroup = nullptr;

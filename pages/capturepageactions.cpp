@@ -23,7 +23,7 @@
 void CapturePage::setupTask()
 {
     m_task.Poster = this;
-    m_infoWindow.onAppendText = [this](const QString& text) { appendInfo(text); };
+    m_infoWindow.onAppendText = [this](const QString& text) { appendToLog(text); };
     m_elapsedWindow.onSetText = [this](const QString& text) { m_elapsed->setText(text); };
     m_remainingWindow.onSetText = [this](const QString& text) { m_remaining->setText(text); };
     m_countWindow.onSetText = [this](const QString& text) { m_count->setText(text); };
@@ -121,7 +121,7 @@ void CapturePage::startCapture(bool append)
     request.flags = m_flags->currentText();
 
     showInfoBox(true);
-    appendInfo(QStringLiteral("\n"));
+    appendToLog(QStringLiteral("\n"));
     m_runAppend = append;
     if (!StartCapture(m_task, request))
         return;

@@ -403,7 +403,7 @@ void ExportPage::checkExportInputs()
     const QString messageKey = s.message ? QString::number(s.message) + u'|' + in.source : QString();
     if (s.message != 0 && messageKey != m_messageShownFor) {
         showInfoBox(true);
-        appendInfo(L(s.message) + u'\n');
+        appendToLog(L(s.message) + u'\n');
     }
     m_messageShownFor = messageKey;
 }
@@ -434,7 +434,7 @@ void ExportPage::sourceChanged()
         showInfoBox(false);
         messageBox()->clear();
         for (const QString& line : ShowImageFileSummary(m_fileInfo))
-            appendInfo(line + u'\n');
+            appendToLog(line + u'\n');
         messageBox()->verticalScrollBar()->setValue(0);
     } else if (m_infoShown) {
         messageBox()->clear();
@@ -451,10 +451,10 @@ void ExportPage::imageNumberChanged()
     messageBox()->clear();
     if (n > 0) {
         for (const QString& line : ShowImageDetails(m_fileInfo, m_images, uint32_t(n), true))
-            appendInfo(line + u'\n');
+            appendToLog(line + u'\n');
     } else {
         for (const QString& line : ShowImageFileSummary(m_fileInfo))
-            appendInfo(line + u'\n');
+            appendToLog(line + u'\n');
     }
     messageBox()->verticalScrollBar()->setValue(0);
     if (m_taskKind == ExportTask::Export)
@@ -473,12 +473,3 @@ void ExportPage::showInfoBox(bool clearIfAsked)
         messageBox()->clear();
 }
 
-void ExportPage::appendInfo(const QString& text)
-{
-    QTextCursor cursor(messageBox()->document());
-    cursor.movePosition(QTextCursor::End);
-    QString plain = text;
-    plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    cursor.insertText(plain);
-    messageBox()->verticalScrollBar()->setValue(messageBox()->verticalScrollBar()->maximum());
-}

@@ -52,7 +52,6 @@ private:
     void setProgressVisible(bool visible);
 
     void showInfoBox(bool clearIfAsked);
-    void appendInfo(const QString& text);
 
     QGroupBox* m_sourceGroup = nullptr;
     QGroupBox* m_targetGroup = nullptr;

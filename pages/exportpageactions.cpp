@@ -22,8 +22,8 @@
 void ExportPage::setupTask()
 {
     m_task.Poster = this;
-    m_infoWindow.onAppendText = [this](const QString& text) { appendInfo(text); };
-    m_partWindow.onAppendText = [this](const QString& text) { appendInfo(text + u'\n'); };
+    m_infoWindow.onAppendText = [this](const QString& text) { appendToLog(text); };
+    m_partWindow.onAppendText = [this](const QString& text) { appendToLog(text + u'\n'); };
     m_elapsedWindow.onSetText = [this](const QString& text) { m_elapsed->setText(text); };
     m_remainingWindow.onSetText = [this](const QString& text) { m_remaining->setText(text); };
     m_countWindow.onSetText = [this](const QString& text) { m_count->setText(text); };

@@ -67,7 +67,7 @@ InfoPage::InfoPage(QWidget* parent) : KestrelPage(kPageInfo, parent)
     buildControls();
     connectControls();
     m_task.Poster = this;
-    m_infoWindow.onAppendText = [this](const QString& text) { appendInfo(text); };
+    m_infoWindow.onAppendText = [this](const QString& text) { appendToLog(text); };
     m_task.InfoBox = &m_infoWindow;
     m_readLog.InfoBox = &m_infoWindow;
     retext();
@@ -434,16 +434,6 @@ void InfoPage::applyEnabling()
     CheckModified();
 }
 
-void InfoPage::appendInfo(const QString& text)
-{
-    // Steps and their outcomes arrive in pieces on one line.
-    QTextCursor cursor(messageBox()->document());
-    cursor.movePosition(QTextCursor::End);
-    QString plain = text;
-    plain.replace(kBreak, QStringLiteral("\n"));
-    cursor.insertText(plain);
-    messageBox()->verticalScrollBar()->setValue(messageBox()->verticalScrollBar()->maximum());
-}
 
 bool InfoPage::startChange(void (*routine)(ImageInfoTask&), int row)
 {

@@ -61,7 +61,6 @@ private:
     ImageEditInputs fieldInputs() const;
     bool startChange(void (*routine)(ImageInfoTask&), int row);
     void changeEnded(int row, bool reselect);
-    void appendInfo(const QString& text);
 
     QGroupBox* m_fileGroup = nullptr;
     QGroupBox* m_listGroup = nullptr;

@@ -456,12 +456,12 @@ void MountPage::imageFileChanged()
         // A file that is there but cannot be read says why.
         if (exists && error != 0) {
             showInfoBox(false);
-            appendInfo(path + kLineBreak + L(22) + QStringLiteral(": ") + ErrnoText(error) + kLineBreak);
+            appendToLog(path + kLineBreak + L(22) + QStringLiteral(": ") + ErrnoText(error) + kLineBreak);
         }
     }
     if (forbidden && m_readWriteWish) {
         showInfoBox(false);
-        appendInfo(L(kReadOnlyFileText) + kLineBreak);
+        appendToLog(L(kReadOnlyFileText) + kLineBreak);
     }
 }
 
@@ -486,7 +486,7 @@ void MountPage::imageNumberChanged()
 void MountPage::showDetails(uint32_t index)
 {
     for (const QString& line : ShowImageDetails(m_fileInfo, m_images, index, false))
-        appendInfo(line + QStringLiteral("\r\n"));
+        appendToLog(line + QStringLiteral("\r\n"));
 }
 
 uint32_t MountPage::imageNumber() const
@@ -511,28 +511,12 @@ void MountPage::clearInfoBox()
     messageBox()->clear();
 }
 
-void MountPage::appendInfo(const QString& text)
-{
-    // The log arrives in pieces (a step, then its outcome on the same line),
-    // so it is inserted as it stands at the end instead of as paragraphs.
-    QTextCursor cursor(messageBox()->document());
-    cursor.movePosition(QTextCursor::End);
-    QString plain = text;
-    plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    cursor.insertText(plain);
-    scrollInfoToEnd();
-}
 
-void MountPage::scrollInfoToEnd()
-{
-    messageBox()->moveCursor(QTextCursor::End);
-    messageBox()->verticalScrollBar()->setValue(messageBox()->verticalScrollBar()->maximum());
-}
 
 void MountPage::openFolder(const QString& folder)
 {
     if (!OpenFolderInShell(folder)) {
         showInfoBox(false);
-        appendInfo(L(kFolderNotOpened) + folder + kLineBreak);
+        appendToLog(L(kFolderNotOpened) + folder + kLineBreak);
     }
 }

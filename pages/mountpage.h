@@ -92,7 +92,6 @@ private:
     // "任务前清空信息" is checked.
     void showInfoBox(bool clearIfAsked);
     void clearInfoBox();
-    void appendInfo(const QString& text);
 
     void addRow(const MountEntry& entry);
     void removeRow(const QString& folder);
@@ -113,7 +112,6 @@ private:
     void showBusy(const QString& step);
     // The progress display as a new task starts: 0%, prefixes only.
     void resetProgress();
-    void scrollInfoToEnd();
 
     void setApplyRunning(bool running);
     void setProgressVisible(bool visible);

@@ -23,7 +23,7 @@
 void MountPage::setupTask()
 {
     m_task.Poster = this;
-    m_infoWindow.onAppendText = [this](const QString& text) { appendInfo(text); };
+    m_infoWindow.onAppendText = [this](const QString& text) { appendToLog(text); };
     m_elapsedWindow.onSetText = [this](const QString& text) { m_elapsed->setText(text); };
     m_remainingWindow.onSetText = [this](const QString& text) { m_remaining->setText(text); };
     m_countWindow.onSetText = [this](const QString& text) { m_count->setText(text); };
@@ -60,7 +60,7 @@ void MountPage::setupTask()
         // the overall result, in view once the log has its new height.
         if (layout())
             layout()->activate();
-        scrollInfoToEnd();
+        scrollLogToEnd();
         updateButtons();
     };
 }

@@ -41,7 +41,7 @@ MountSettingsPage::MountSettingsPage(QWidget* parent) : KestrelPage(kPageShellEx
 {
     buildControls();
     m_task.Poster = this;
-    m_infoWindow.onAppendText = [this](const QString& text) { appendInfo(text); };
+    m_infoWindow.onAppendText = [this](const QString& text) { appendToLog(text); };
     m_task.InfoBox = &m_infoWindow;
     m_clearHint->setChecked(AppSettings().clearHint != 0);
     connectControls();
@@ -288,7 +288,7 @@ void MountSettingsPage::showImage(uint32_t index)
     if (!m_imageInfoLoaded || index == 0 || index > m_images.size())
         return;
     for (const QString& line : ShowImageDetails(m_fileInfo, m_images, index, true))
-        appendInfo(line + kBreak);
+        appendToLog(line + kBreak);
     m_nameEdit->setText(m_images[index - 1].Name);
     m_descriptionEdit->setText(m_images[index - 1].Description);
 }
@@ -416,12 +416,3 @@ void MountSettingsPage::showInfoBox(bool clearIfAsked)
         messageBox()->clear();
 }
 
-void MountSettingsPage::appendInfo(const QString& text)
-{
-    QTextCursor cursor(messageBox()->document());
-    cursor.movePosition(QTextCursor::End);
-    QString plain = text;
-    plain.replace(kBreak, QStringLiteral("\n"));
-    cursor.insertText(plain);
-    messageBox()->verticalScrollBar()->setValue(messageBox()->verticalScrollBar()->maximum());
-}

@@ -50,7 +50,6 @@ private:
     uint32_t imageNumber() const;
     void showImage(uint32_t index);
     void showInfoBox(bool clearIfAsked);
-    void appendInfo(const QString& text);
 
     QGroupBox* m_fileGroup = nullptr;
     QGroupBox* m_settingsGroup = nullptr;

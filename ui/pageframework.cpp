@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QTextCursor>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QUrl>
@@ -229,4 +231,20 @@ PageFactory PageFactoryFor(int index)
     if (index < 0 || index >= kPageCount)
         return {};
     return Factories()[size_t(index)];
+}
+
+void KestrelPage::appendToLog(const QString& text)
+{
+    QTextCursor cursor(m_messageBox->document());
+    cursor.movePosition(QTextCursor::End);
+    QString plain = text;
+    plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    cursor.insertText(plain);
+    scrollLogToEnd();
+}
+
+void KestrelPage::scrollLogToEnd()
+{
+    m_messageBox->moveCursor(QTextCursor::End);
+    m_messageBox->verticalScrollBar()->setValue(m_messageBox->verticalScrollBar()->maximum());
 }

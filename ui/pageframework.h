@@ -113,6 +113,11 @@ public:
     // The page's read-only message area for help text and step logs. Created
     // by the base class as a child of the page; the page places it.
     QPlainTextEdit* messageBox() const { return m_messageBox; }
+    // Appends to the log in the message box as the text stands (a step, then
+    // its outcome on the same line; CR LF becomes a line break) and keeps the
+    // last line in view.
+    void appendToLog(const QString& text);
+    void scrollLogToEnd();
 
     // Sets every text of the page; the base shows the help text.
     virtual void retext();
