@@ -157,22 +157,7 @@ void CapturePage::buildControls()
         buttons->addWidget(b);
     top->addLayout(buttons);
 
-    auto* progressRow = new QHBoxLayout;
-    m_progress = new QProgressBar(this);
-    m_progress->setObjectName(QStringLiteral("progress"));
-    m_progress->setRange(0, 100);
-    m_progress->setTextVisible(true);
-    m_elapsed = new QLabel(this);
-    m_remaining = new QLabel(this);
-    m_count = new QLabel(this);
-    m_elapsed->setObjectName(QStringLiteral("elapsed"));
-    m_remaining->setObjectName(QStringLiteral("remaining"));
-    m_count->setObjectName(QStringLiteral("fileCount"));
-    progressRow->addWidget(m_progress, 2);
-    progressRow->addWidget(m_elapsed, 1);
-    progressRow->addWidget(m_remaining, 1);
-    progressRow->addWidget(m_count, 1);
-    top->addLayout(progressRow);
+    top->addLayout(m_progressRow.build(this));
 
     m_infoGroup = new QGroupBox(this);
     auto* infoLayout = new QVBoxLayout(m_infoGroup);

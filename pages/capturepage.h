@@ -8,6 +8,7 @@
 #include "imaging/taskwindow.h"
 #include "pages/core/captureworker.h"
 #include "ui/pageframework.h"
+#include "ui/progressrow.h"
 
 class QCheckBox;
 class QComboBox;
@@ -76,10 +77,7 @@ private:
     QPushButton* m_createButton = nullptr;
     QPushButton* m_appendStop = nullptr;
     QPushButton* m_createStop = nullptr;
-    QProgressBar* m_progress = nullptr;
-    QLabel* m_elapsed = nullptr;
-    QLabel* m_remaining = nullptr;
-    QLabel* m_count = nullptr;
+    TaskProgressRow m_progressRow;
 
     // The user's last choice in the compression box, kept across the
     // program's own changes (an append shows the target's compression).
@@ -90,8 +88,4 @@ private:
 
     OperationTask m_task;
     FunctionTaskWindow m_infoWindow;
-    FunctionTaskWindow m_elapsedWindow;
-    FunctionTaskWindow m_remainingWindow;
-    FunctionTaskWindow m_countWindow;
-    FunctionTaskWindow m_progressWindow;
 };

@@ -24,26 +24,16 @@ void CapturePage::setupTask()
 {
     m_task.Poster = this;
     m_infoWindow.onAppendText = [this](const QString& text) { appendToLog(text); };
-    m_elapsedWindow.onSetText = [this](const QString& text) { m_elapsed->setText(text); };
-    m_remainingWindow.onSetText = [this](const QString& text) { m_remaining->setText(text); };
-    m_countWindow.onSetText = [this](const QString& text) { m_count->setText(text); };
-    m_progressWindow.onSetPercent = [this](int percent, const QString& text) {
-        m_progress->setValue(percent);
-        m_progress->setFormat(text);
-    };
     m_task.InfoBox = &m_infoWindow;
-    m_task.ElapsedLabel = &m_elapsedWindow;
-    m_task.RemainingLabel = &m_remainingWindow;
-    m_task.CountLabel = &m_countWindow;
-    m_task.ProgressBar = &m_progressWindow;
+    m_progressRow.attach(m_task);
 
     OperationEvents& ev = m_task.Events;
     ev.callStarted = [this] {
-        m_progress->setValue(0);
-        m_progress->setFormat(QStringLiteral("0%"));
-        m_elapsed->setText(m_task.ElapsedPrefix);
-        m_remaining->setText(m_task.RemainingPrefix);
-        m_count->setText(m_task.CountPrefix);
+        m_progressRow.bar->setValue(0);
+        m_progressRow.bar->setFormat(QStringLiteral("0%"));
+        m_progressRow.elapsed->setText(m_task.ElapsedPrefix);
+        m_progressRow.remaining->setText(m_task.RemainingPrefix);
+        m_progressRow.count->setText(m_task.CountPrefix);
         setProgressVisible(true);
     };
     ev.stopButtonDone = [this] { setRunning(m_runAppend, false); };
@@ -52,10 +42,10 @@ void CapturePage::setupTask()
 
 void CapturePage::setProgressVisible(bool visible)
 {
-    m_progress->setVisible(visible);
-    m_elapsed->setVisible(visible);
-    m_remaining->setVisible(visible);
-    m_count->setVisible(visible);
+    m_progressRow.bar->setVisible(visible);
+    m_progressRow.elapsed->setVisible(visible);
+    m_progressRow.remaining->setVisible(visible);
+    m_progressRow.count->setVisible(visible);
 }
 
 void CapturePage::setRunning(bool append, bool running)

@@ -196,21 +196,7 @@ void ExportPage::buildControls()
     middle->addWidget(m_taskGroup, 1);
     top->addLayout(middle);
 
-    auto* progressRow = new QHBoxLayout;
-    m_progress = new QProgressBar(this);
-    m_progress->setObjectName(QStringLiteral("progress"));
-    m_progress->setRange(0, 100);
-    m_elapsed = new QLabel(this);
-    m_remaining = new QLabel(this);
-    m_count = new QLabel(this);
-    m_elapsed->setObjectName(QStringLiteral("elapsed"));
-    m_remaining->setObjectName(QStringLiteral("remaining"));
-    m_count->setObjectName(QStringLiteral("fileCount"));
-    progressRow->addWidget(m_progress, 2);
-    progressRow->addWidget(m_elapsed, 1);
-    progressRow->addWidget(m_remaining, 1);
-    progressRow->addWidget(m_count, 1);
-    top->addLayout(progressRow);
+    top->addLayout(m_progressRow.build(this));
 
     m_infoGroup = new QGroupBox(this);
     auto* infoLayout = new QVBoxLayout(m_infoGroup);

@@ -7,6 +7,7 @@
 #include "metadata/imagefileinfo.h"
 #include "pages/core/exportlogic.h"
 #include "ui/pageframework.h"
+#include "ui/progressrow.h"
 
 #include <vector>
 
@@ -81,10 +82,7 @@ private:
     QCheckBox* m_allowDuplicates = nullptr; // 362
     QPushButton* m_startButton = nullptr;
     QPushButton* m_stopButton = nullptr;
-    QProgressBar* m_progress = nullptr;
-    QLabel* m_elapsed = nullptr;
-    QLabel* m_remaining = nullptr;
-    QLabel* m_count = nullptr;
+    TaskProgressRow m_progressRow;
 
     ExportTask m_taskKind = ExportTask::Export;
     WIMFILEINFO m_fileInfo;
@@ -101,8 +99,4 @@ private:
     OperationTask m_task;
     FunctionTaskWindow m_infoWindow;
     FunctionTaskWindow m_partWindow;
-    FunctionTaskWindow m_elapsedWindow;
-    FunctionTaskWindow m_remainingWindow;
-    FunctionTaskWindow m_countWindow;
-    FunctionTaskWindow m_progressWindow;
 };

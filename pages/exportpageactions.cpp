@@ -24,19 +24,9 @@ void ExportPage::setupTask()
     m_task.Poster = this;
     m_infoWindow.onAppendText = [this](const QString& text) { appendToLog(text); };
     m_partWindow.onAppendText = [this](const QString& text) { appendToLog(text + u'\n'); };
-    m_elapsedWindow.onSetText = [this](const QString& text) { m_elapsed->setText(text); };
-    m_remainingWindow.onSetText = [this](const QString& text) { m_remaining->setText(text); };
-    m_countWindow.onSetText = [this](const QString& text) { m_count->setText(text); };
-    m_progressWindow.onSetPercent = [this](int percent, const QString& text) {
-        m_progress->setValue(percent);
-        m_progress->setFormat(text);
-    };
     m_task.InfoBox = &m_infoWindow;
     m_task.PartListBox = &m_partWindow;
-    m_task.ElapsedLabel = &m_elapsedWindow;
-    m_task.RemainingLabel = &m_remainingWindow;
-    m_task.CountLabel = &m_countWindow;
-    m_task.ProgressBar = &m_progressWindow;
+    m_progressRow.attach(m_task);
     m_task.Events.finished = [this](bool) {
         unlockPage();
         setRunning(false);
@@ -46,12 +36,12 @@ void ExportPage::setupTask()
 
 void ExportPage::setProgressVisible(bool visible)
 {
-    m_progress->setVisible(visible);
-    m_elapsed->setVisible(visible);
+    m_progressRow.bar->setVisible(visible);
+    m_progressRow.elapsed->setVisible(visible);
     // Only the export of one image knows the time left; the split and the
     // conversion count parts or bytes.
-    m_remaining->setVisible(visible && m_taskKind == ExportTask::Export && m_task.ImageIndex != 0);
-    m_count->setVisible(visible && m_taskKind != ExportTask::Optimize);
+    m_progressRow.remaining->setVisible(visible && m_taskKind == ExportTask::Export && m_task.ImageIndex != 0);
+    m_progressRow.count->setVisible(visible && m_taskKind != ExportTask::Optimize);
 }
 
 void ExportPage::setRunning(bool running)
@@ -61,11 +51,11 @@ void ExportPage::setRunning(bool running)
     m_stopButton->setEnabled(true);
     m_startButton->setVisible(!running);
     if (running) {
-        m_progress->setValue(0);
-        m_progress->setFormat(QStringLiteral("0%"));
-        m_elapsed->clear();
-        m_remaining->clear();
-        m_count->clear();
+        m_progressRow.bar->setValue(0);
+        m_progressRow.bar->setFormat(QStringLiteral("0%"));
+        m_progressRow.elapsed->clear();
+        m_progressRow.remaining->clear();
+        m_progressRow.count->clear();
         setProgressVisible(true);
     }
 }

@@ -9,6 +9,7 @@
 #include "pages/core/applyworker.h"
 #include "imaging/mountlist.h"
 #include "ui/pageframework.h"
+#include "ui/progressrow.h"
 
 #include <QSpinBox>
 #include <functional>
@@ -147,10 +148,7 @@ private:
     QCheckBox* m_openWhenDone = nullptr;  // 73
     QCheckBox* m_noConfig = nullptr;      // 74
     QLabel* m_componentLine = nullptr;
-    QProgressBar* m_progress = nullptr;
-    QLabel* m_elapsed = nullptr;
-    QLabel* m_remaining = nullptr;
-    QLabel* m_count = nullptr;
+    TaskProgressRow m_progressRow;
 
     // The file in the file box.
     WIMFILEINFO m_fileInfo;
@@ -169,8 +167,4 @@ private:
     // The apply operation and the windows its worker posts to.
     OperationTask m_task;
     FunctionTaskWindow m_infoWindow;
-    FunctionTaskWindow m_elapsedWindow;
-    FunctionTaskWindow m_remainingWindow;
-    FunctionTaskWindow m_countWindow;
-    FunctionTaskWindow m_progressWindow;
 };

@@ -100,11 +100,11 @@ void MountPage::dropRow(QTreeWidgetItem* item)
 void MountPage::showBusy(const QString& step)
 {
     resetProgress();
-    m_progress->setRange(0, 0); // no measure of how far a mount call is
-    m_progress->setTextVisible(false);
-    m_elapsed->setText(step);
-    m_remaining->clear();
-    m_count->clear();
+    m_progressRow.bar->setRange(0, 0); // no measure of how far a mount call is
+    m_progressRow.bar->setTextVisible(false);
+    m_progressRow.elapsed->setText(step);
+    m_progressRow.remaining->clear();
+    m_progressRow.count->clear();
     setProgressVisible(true);
 }
 
@@ -116,13 +116,13 @@ bool MountPage::runMountWork(const QString& step, bool logStep, std::function<vo
     m_mountBusy = true;
     lockPage();
     // A locked bar is drawn grey; this one moves.
-    m_progress->setEnabled(true);
+    m_progressRow.bar->setEnabled(true);
     showBusy(step);
     auto finish = [this, done = std::move(done)] {
         if (done)
             done();
-        m_progress->setRange(0, 100);
-        m_progress->setTextVisible(true);
+        m_progressRow.bar->setRange(0, 100);
+        m_progressRow.bar->setTextVisible(true);
         setProgressVisible(false);
         m_mountBusy = false;
         unlockPage();

@@ -24,18 +24,8 @@ void MountPage::setupTask()
 {
     m_task.Poster = this;
     m_infoWindow.onAppendText = [this](const QString& text) { appendToLog(text); };
-    m_elapsedWindow.onSetText = [this](const QString& text) { m_elapsed->setText(text); };
-    m_remainingWindow.onSetText = [this](const QString& text) { m_remaining->setText(text); };
-    m_countWindow.onSetText = [this](const QString& text) { m_count->setText(text); };
-    m_progressWindow.onSetPercent = [this](int percent, const QString& text) {
-        m_progress->setValue(percent);
-        m_progress->setFormat(text);
-    };
     m_task.InfoBox = &m_infoWindow;
-    m_task.ElapsedLabel = &m_elapsedWindow;
-    m_task.RemainingLabel = &m_remainingWindow;
-    m_task.CountLabel = &m_countWindow;
-    m_task.ProgressBar = &m_progressWindow;
+    m_progressRow.attach(m_task);
 
     OperationEvents& ev = m_task.Events;
     ev.callStarted = [this] {
@@ -43,7 +33,7 @@ void MountPage::setupTask()
         setProgressVisible(true);
         lockPage();
         // A locked bar is drawn grey; this one moves.
-        m_progress->setEnabled(true);
+        m_progressRow.bar->setEnabled(true);
         setApplyRunning(true);
     };
     ev.callEnded = [this] { unlockPage(); };
@@ -54,7 +44,7 @@ void MountPage::setupTask()
         unlockPage();
         setApplyRunning(false);
         if (ok) // nothing is left to wait for
-            m_remaining->setText(m_task.RemainingPrefix + FormatElapsed(0));
+            m_progressRow.remaining->setText(m_task.RemainingPrefix + FormatElapsed(0));
         m_listGroup->show();
         // The list takes its room back from the log: keep the last line,
         // the overall result, in view once the log has its new height.
@@ -81,21 +71,21 @@ void MountPage::setApplyRunning(bool running)
 
 void MountPage::resetProgress()
 {
-    m_progress->setRange(0, 100);
-    m_progress->setValue(0);
-    m_progress->setFormat(QStringLiteral("0%"));
-    m_progress->setTextVisible(true);
-    m_elapsed->setText(m_task.ElapsedPrefix);
-    m_remaining->setText(m_task.RemainingPrefix);
-    m_count->setText(m_task.CountPrefix);
+    m_progressRow.bar->setRange(0, 100);
+    m_progressRow.bar->setValue(0);
+    m_progressRow.bar->setFormat(QStringLiteral("0%"));
+    m_progressRow.bar->setTextVisible(true);
+    m_progressRow.elapsed->setText(m_task.ElapsedPrefix);
+    m_progressRow.remaining->setText(m_task.RemainingPrefix);
+    m_progressRow.count->setText(m_task.CountPrefix);
 }
 
 void MountPage::setProgressVisible(bool visible)
 {
-    m_progress->setVisible(visible);
-    m_elapsed->setVisible(visible);
-    m_remaining->setVisible(visible);
-    m_count->setVisible(visible);
+    m_progressRow.bar->setVisible(visible);
+    m_progressRow.elapsed->setVisible(visible);
+    m_progressRow.remaining->setVisible(visible);
+    m_progressRow.count->setVisible(visible);
 }
 
 void MountPage::applyImage()
