@@ -109,6 +109,8 @@ private:
     // Runs a mount step on the worker: the page is locked and shows `step`
     // beside a busy bar (and in the log with `logStep`) until `done` has run
     // on the GUI thread. False when another operation runs.
+    // The sink through which a committing unmount on the worker moves the bar.
+    std::function<void(int)> commitProgress(TASKCONTEXT& ctx);
     bool runMountWork(const QString& step, bool logStep, std::function<void()> work, std::function<void()> done);
     void showBusy(const QString& step);
     // The progress display as a new task starts: 0%, prefixes only.

@@ -20,6 +20,7 @@
 #include <QProgressBar>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 
@@ -106,6 +107,22 @@ void MountPage::showBusy(const QString& step)
     m_progressRow.remaining->clear();
     m_progressRow.count->clear();
     setProgressVisible(true);
+}
+
+std::function<void(int)> MountPage::commitProgress(TASKCONTEXT& ctx)
+{
+    // Runs on the worker: only posts. The busy bar turns into a measured one
+    // with the first percent of the commit.
+    return [this, &ctx](int percent) {
+        PostToPoster(ctx, [this, percent] {
+            QProgressBar* bar = m_progressRow.bar;
+            if (bar->maximum() == 0) {
+                bar->setRange(0, 100);
+                bar->setTextVisible(true);
+            }
+            bar->setValue(std::clamp(percent, 0, 100));
+        });
+    };
 }
 
 bool MountPage::runMountWork(const QString& step, bool logStep, std::function<void()> work,
@@ -229,14 +246,15 @@ void MountPage::unmountFolder(const QString& folder, bool ask)
     auto out = std::make_shared<Outcome>();
     OperationGate().set();
     showInfoBox(false);
+    TASKCONTEXT* ctx = &m_task;
     runMountWork(
         L(32), true,
-        [out, folder, commit] {
+        [this, ctx, out, folder, commit] {
             // Another tool may have unmounted it since the last look.
             const std::optional<MountEntry> entry = FindMountByFolder(GetMountedImages(), folder);
             out->found = entry.has_value();
             if (entry)
-                out->result = UnmountImageAt(*entry, commit);
+                out->result = UnmountImageAt(*entry, commit, 1, commitProgress(*ctx));
             out->mounts = GetMountedImages();
         },
         [this, out, folder, notMounted] {
@@ -317,7 +335,7 @@ void MountPage::unmountAllUnlocked()
                 QString line = L(!e.readWrite ? kUnmountReadOnly : commit ? kUnmountSaving : kUnmountDiscarding);
                 line.replace(QStringLiteral("%s"), e.mountPath);
                 LogText(*ctx, line);
-                const MountStepResult r = UnmountImageAt(e, commit, kUnmountLooks);
+                const MountStepResult r = UnmountImageAt(e, commit, kUnmountLooks, commitProgress(*ctx));
                 LogResult(*ctx, r.ok, true, r.error);
                 if (r.ok) {
                     ++out->unmounted;

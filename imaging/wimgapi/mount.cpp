@@ -4,6 +4,7 @@
 #include "errors.h"
 #include "internal.h"
 #include "mounttable.h"
+#include "progress.h"
 #include "splitnames.h"
 #include "utf16.h"
 #include "wimheader.h"
@@ -455,9 +456,16 @@ BOOL WIMUnmountImage(const char16_t* mountPath, const char16_t* wimPath, DWORD i
             // that the user can make room and commit again, or discard.
             // A file closed just before is released by the kernel a moment
             // later; until then the service counts it open.
+            // The service sends the commit's write progress back to us; it
+            // reaches the callbacks registered for every file as
+            // WIM_MSG_PROGRESS on this thread.
+            ProgressBridge bridge(nullptr);
+            bridge.ignoreAbort();
+            const int flags = wantCommit ? WIMLIB_UNMOUNT_FLAG_COMMIT : 0;
             int ret = 0;
             for (int attempt = 0; attempt < 60; ++attempt) {
-                ret = wimlib_unmount_image(e.mountPath.c_str(), wantCommit ? WIMLIB_UNMOUNT_FLAG_COMMIT : 0);
+                ret = wimlib_unmount_image_with_progress(e.mountPath.c_str(), flags, &ProgressBridge::onWimlib,
+                                                         &bridge);
                 if (ret != WIMLIB_ERR_MOUNTED_IMAGE_IS_BUSY)
                     break;
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));

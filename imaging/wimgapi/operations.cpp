@@ -9,8 +9,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
+#include <cstdint>
 #include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
 
 using namespace wimgapi;
 
@@ -22,6 +28,69 @@ bool checkNotSplit(const WimFile& file)
     if (!file.isSplit())
         return true;
     errno = ENOTSUP;
+    return false;
+}
+
+// The identity of an image: the SHA-1 of its metadata resource (its whole
+// tree: names, attributes, times, security and the hashes of its data) and
+// the time it was captured. An export keeps both, whatever the image is
+// named; two captures of the same unchanged tree differ in their time.
+struct ImageIdentity {
+    std::array<uint8_t, 20> metadataHash{};
+    std::string creationTime;
+    bool operator==(const ImageIdentity&) const = default;
+};
+
+int collectMetadataHash(const wimlib_resource_entry* entry, void* user)
+{
+    // wimlib lists the images' metadata resources first, in image order;
+    // the first data resource ends the walk.
+    if (!entry->is_metadata)
+        return 1;
+    std::array<uint8_t, 20> hash{};
+    std::copy(std::begin(entry->sha1_hash), std::end(entry->sha1_hash), hash.begin());
+    static_cast<std::vector<std::array<uint8_t, 20>>*>(user)->push_back(hash);
+    return 0;
+}
+
+std::string creationTime(WIMStruct* wim, int image)
+{
+    const char* high = wimlib_get_image_property(wim, image, "CREATIONTIME/HIGHPART");
+    const char* low = wimlib_get_image_property(wim, image, "CREATIONTIME/LOWPART");
+    return std::string(high ? high : "") + '/' + (low ? low : "");
+}
+
+// The identities of a file's images, image 1 first, including images
+// exported into it and not yet written; an image whose tree is not hashed
+// yet (changed in memory) gets no identity, so it never matches.
+std::vector<std::optional<ImageIdentity>> imageIdentities(WIMStruct* wim)
+{
+    std::vector<std::array<uint8_t, 20>> hashes;
+    const int ret = wimlib_iterate_lookup_table(wim, 0, collectMetadataHash, &hashes);
+    std::vector<std::optional<ImageIdentity>> ids;
+    if (ret != 0 && ret != 1)
+        return ids;
+    for (size_t i = 0; i < hashes.size(); ++i) {
+        if (hashes[i] == std::array<uint8_t, 20>{})
+            ids.emplace_back();
+        else
+            ids.emplace_back(ImageIdentity{hashes[i], creationTime(wim, static_cast<int>(i) + 1)});
+    }
+    return ids;
+}
+
+// Whether image `index` of `source` is in `target` already, by its tree and
+// capture time rather than by its name: an unnamed image exported twice is
+// the same image too.
+bool imageAlreadyIn(WIMStruct* source, int index, WIMStruct* target)
+{
+    const std::vector<std::optional<ImageIdentity>> from = imageIdentities(source);
+    if (index < 1 || static_cast<size_t>(index) > from.size() || !from[index - 1])
+        return false;
+    for (const std::optional<ImageIdentity>& id : imageIdentities(target)) {
+        if (id && *id == *from[index - 1])
+            return true;
+    }
     return false;
 }
 
@@ -203,7 +272,8 @@ BOOL WIMExportImage(HANDLE image, HANDLE targetWim, DWORD flags)
         // already present unless duplicates are allowed, in which case the copy
         // is exported without a name and the layer stores the name itself.
         const bool nameTaken = !sourceName.empty() && wimlib_image_name_in_use(target->wim, sourceName.c_str());
-        if (nameTaken && !(flags & WIM_EXPORT_ALLOW_DUPLICATES)) {
+        if (!(flags & WIM_EXPORT_ALLOW_DUPLICATES) &&
+            (nameTaken || imageAlreadyIn(source.wim, img->index, target->wim))) {
             errno = EEXIST;
             return FALSE;
         }

@@ -13,12 +13,14 @@ ProgressBridge::ProgressBridge(WimFile* file)
       // must still reach it.
       m_lastQuery(m_start - std::chrono::seconds(1))
 {
-    wimlib_register_progress_function(m_file->wim, &ProgressBridge::onWimlib, this);
+    if (m_file)
+        wimlib_register_progress_function(m_file->wim, &ProgressBridge::onWimlib, this);
 }
 
 ProgressBridge::~ProgressBridge()
 {
-    wimlib_register_progress_function(m_file->wim, nullptr, nullptr);
+    if (m_file)
+        wimlib_register_progress_function(m_file->wim, nullptr, nullptr);
 }
 
 bool ProgressBridge::send(DWORD msg, WPARAM w, LPARAM l)
@@ -26,7 +28,7 @@ bool ProgressBridge::send(DWORD msg, WPARAM w, LPARAM l)
     if (m_aborted)
         return false;
     for (const CallbackEntry& entry : m_callbacks) {
-        if (entry.callback(msg, w, l, entry.user) == WIM_MSG_ABORT_IMAGE) {
+        if (entry.callback(msg, w, l, entry.user) == WIM_MSG_ABORT_IMAGE && !m_ignoreAbort) {
             m_aborted = true;
             return false;
         }

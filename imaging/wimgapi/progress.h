@@ -18,6 +18,8 @@ class ProgressBridge {
 public:
     // Registers itself as wimlib's progress function of the file's WIMStruct
     // until destroyed (a commit replaces that WIMStruct by a fresh one).
+    // Without a file (an unmount) only the callbacks registered for every
+    // file hear it, and the caller hands onWimlib to wimlib itself.
     explicit ProgressBridge(WimFile* file);
     ~ProgressBridge();
     ProgressBridge(const ProgressBridge&) = delete;
@@ -29,6 +31,9 @@ public:
     // `keep` becomes false when one excluded it. Returns false on abort.
     bool askProcess(const std::string& path, bool& keep);
     bool aborted() const { return m_aborted; }
+    // A commit from a mount cannot be stopped half way without losing the
+    // changes: the callbacks' abort answer is not passed on to wimlib.
+    void ignoreAbort() { m_ignoreAbort = true; }
 
     // Percent of bytes done, with an estimated remaining time; sent only when
     // the percent changes so that a huge image does not flood the caller.
@@ -56,6 +61,7 @@ private:
     WimFile* m_file;
     std::vector<CallbackEntry> m_callbacks;
     bool m_aborted = false;
+    bool m_ignoreAbort = false;
     int m_lastPercent = -1;
     uint64_t m_files = 0;
     uint64_t m_scanned = 0;

@@ -96,51 +96,13 @@ WimHandle openSource(OperationTask& task, const QString& firstPart)
     return source;
 }
 
-// What the export knows about the images the target holds, to refuse one
-// that is there already.
-struct Duplicates {
-    bool check = false;
-    std::vector<ImageIdentity> source;
-    std::vector<ImageIdentity> target;
-
-    bool inTarget(uint32_t index) const
-    {
-        return check && index >= 1 && index <= source.size()
-            && std::find(target.begin(), target.end(), source[index - 1]) != target.end();
-    }
-    void added(uint32_t index)
-    {
-        if (check && index >= 1 && index <= source.size())
-            target.push_back(source[index - 1]);
-    }
-};
-
-Duplicates readDuplicates(const OperationTask& task, const QString& firstPart)
+bool exportImage(OperationTask& task, HANDLE image, HANDLE target)
 {
-    Duplicates d;
-    if (task.AllowDuplicates)
-        return d;
-    auto source = ReadImageIdentities(firstPart);
-    auto target = ReadImageIdentities(task.TargetPath);
-    // Unreadable identities leave the decision to the imaging layer (by name).
-    if (source && target) {
-        d.check = true;
-        d.source = std::move(*source);
-        d.target = std::move(*target);
-    }
-    return d;
-}
-
-bool exportImage(OperationTask& task, HANDLE image, HANDLE target, uint32_t index, Duplicates& duplicates)
-{
-    if (duplicates.inTarget(index)) {
-        errno = EEXIST;
-        return false;
-    }
+    // The layer refuses an image that is in the target already (EEXIST),
+    // unless duplicates are allowed.
     const DWORD flags = task.AllowDuplicates ? WIM_EXPORT_ALLOW_DUPLICATES : 0;
     if (!ImagingApi.WIMExportImage(image, target, flags))
         return false;
-    duplicates.added(index);
     // The new last image of the target is the one just exported: it must not
     // carry the source's mount settings or icon.
     ErrnoKeeper keep;
@@ -148,7 +110,7 @@ bool exportImage(OperationTask& task, HANDLE image, HANDLE target, uint32_t inde
     return true;
 }
 
-bool exportOne(OperationTask& task, HANDLE source, HANDLE target, Duplicates& duplicates)
+bool exportOne(OperationTask& task, HANDLE source, HANDLE target)
 {
     LogStep(task, kStepLoadImage);
     WimHandle image(ImagingApi.WIMLoadImage(source, task.ImageIndex));
@@ -160,7 +122,7 @@ bool exportOne(OperationTask& task, HANDLE source, HANDLE target, Duplicates& du
     if (task.ShowProgress && task.ImageIndex <= task.Images.size())
         task.Total = task.Images[task.ImageIndex - 1].FileCount;
     task.Processed = 0;
-    bool exported = exportImage(task, image.get(), target, task.ImageIndex, duplicates);
+    bool exported = exportImage(task, image.get(), target);
     LogResult(task, exported, true);
     ErrnoKeeper keep;
     LogLineBreak(task);
@@ -176,7 +138,7 @@ bool exportOne(OperationTask& task, HANDLE source, HANDLE target, Duplicates& du
     return exported;
 }
 
-bool exportAll(OperationTask& task, HANDLE source, HANDLE target, Duplicates& duplicates)
+bool exportAll(OperationTask& task, HANDLE source, HANDLE target)
 {
     const uint32_t count = task.FileInfo ? task.FileInfo->ImageCount : 0;
     uint64_t filesTotal = 0;
@@ -204,7 +166,7 @@ bool exportAll(OperationTask& task, HANDLE source, HANDLE target, Duplicates& du
         // a set should not keep the others from being merged.
         WimHandle image(ImagingApi.WIMLoadImage(source, index));
         if (image) {
-            exported = exportImage(task, image.get(), target, index, duplicates);
+            exported = exportImage(task, image.get(), target);
             ErrnoKeeper keep;
             image.close();
             if (!exported)
@@ -245,7 +207,6 @@ void ExportWorker(OperationTask& task)
         logLine(task, kTextTargetIsSource);
         errno = EINVAL;
     } else if (WimHandle source = openSource(task, firstPart)) {
-        Duplicates duplicates = readDuplicates(task, firstPart);
         LogStep(task, kStepOpenTarget);
         WimHandle target = OpenImageFileAppend(task.TargetPath, task.CompressionType);
         LogResult(task, bool(target), true);
@@ -271,8 +232,8 @@ void ExportWorker(OperationTask& task)
                 }
             }
             if (registered)
-                exported = task.ImageIndex ? exportOne(task, source.get(), target.get(), duplicates)
-                                           : exportAll(task, source.get(), target.get(), duplicates);
+                exported = task.ImageIndex ? exportOne(task, source.get(), target.get())
+                                           : exportAll(task, source.get(), target.get());
             ErrnoKeeper keep;
             // The imaging layer writes the exported images when the target
             // closes, as one change: the callback stays registered through

@@ -9,6 +9,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <mutex>
 #include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,6 +41,62 @@ int removeEntry(const char* path, const struct stat*, int type, struct FTW*)
     return 0;
 }
 
+// The commit's progress arrives through a callback registered for every
+// file, on a thread of wimlib's unmount (not always the one that called it).
+// One dispatcher is registered for the whole process and hands WIM_MSG_PROGRESS
+// to the sink of the unmount that runs; the program runs one operation at a
+// time, so no export or capture speaks at the same time.
+std::mutex g_sinkMutex;
+const std::function<void(int)>* g_percentSink = nullptr;
+
+DWORD unmountProgressDispatch(DWORD msg, WPARAM wParam, LPARAM, void*)
+{
+    if (msg != WIM_MSG_PROGRESS)
+        return 0;
+    std::lock_guard lock(g_sinkMutex);
+    if (g_percentSink && *g_percentSink) {
+        try {
+            (*g_percentSink)(static_cast<int>(wParam));
+        } catch (...) {
+            // A sink that fails costs a progress line, never the commit.
+        }
+    }
+    return 0;
+}
+
+bool registerUnmountDispatch()
+{
+    static std::once_flag once;
+    static bool registered = false;
+    std::call_once(once, [] {
+        registered = ImagingApi.WIMRegisterMessageCallback &&
+                     ImagingApi.WIMRegisterMessageCallback(nullptr, unmountProgressDispatch, nullptr) !=
+                         INVALID_CALLBACK_VALUE;
+    });
+    return registered;
+}
+
+// Sets the sink for the duration of one unmount.
+class PercentSinkScope {
+public:
+    explicit PercentSinkScope(const std::function<void(int)>* sink)
+    {
+        std::lock_guard lock(g_sinkMutex);
+        m_previous = g_percentSink;
+        g_percentSink = sink;
+    }
+    ~PercentSinkScope()
+    {
+        std::lock_guard lock(g_sinkMutex);
+        g_percentSink = m_previous;
+    }
+    PercentSinkScope(const PercentSinkScope&) = delete;
+    PercentSinkScope& operator=(const PercentSinkScope&) = delete;
+
+private:
+    const std::function<void(int)>* m_previous = nullptr;
+};
+
 } // namespace
 
 MountStepResult MountImageInto(const QString& folder, const QString& imageFile, uint32_t index, bool readWrite,
@@ -60,10 +117,13 @@ bool IsStillMounted(const QString& folder)
     return FindMountByFolder(GetMountedImages(), folder).has_value();
 }
 
-MountStepResult UnmountImageAt(const MountEntry& entry, bool commit, int looks)
+MountStepResult UnmountImageAt(const MountEntry& entry, bool commit, int looks,
+                               const std::function<void(int percent)>& onPercent)
 {
     if (!ImagingApi.WIMUnmountImage)
         return {false, ENOSYS};
+    const bool listen = onPercent && commit && entry.readWrite && registerUnmountDispatch();
+    PercentSinkScope scope(listen ? &onPercent : nullptr);
     errno = 0;
     const bool ok = ImagingApi.WIMUnmountImage(Utf16(entry.mountPath), Utf16(entry.imagePath), entry.imageIndex,
                                                commit && entry.readWrite ? TRUE : FALSE)

@@ -10,6 +10,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 // What a step ended with: `ok`, and the errno of the failing call.
@@ -27,8 +28,11 @@ MountStepResult MountImageInto(const QString& folder, const QString& imageFile, 
 // Unmounts one mount, committing when asked (a read-only mount never
 // commits). A call that fails while the mount is gone from the list
 // afterwards counts as done: the service or another tool finished it. The
-// list is looked at up to `looks` times, since it can lag behind.
-MountStepResult UnmountImageAt(const MountEntry& entry, bool commit, int looks = 1);
+// list is looked at up to `looks` times, since it can lag behind. A commit
+// reports the percent of the image written to `onPercent`, on the calling
+// thread, as it goes.
+MountStepResult UnmountImageAt(const MountEntry& entry, bool commit, int looks = 1,
+                               const std::function<void(int percent)>& onPercent = {});
 
 // Remounts the remountable mounts of `folder` (every one when it is empty),
 // making their folders first. `matched` receives whether any mount, alive or

@@ -335,8 +335,8 @@ TEST_F(ExportPageTest, OneImageWithBootMarkAndWithoutThePrivateElement)
     EXPECT_FALSE(xml.contains(QLatin1String(kPrivateElement))) << xml.toStdString();
 }
 
-// The same image twice: named images are refused by the layer, unnamed ones
-// by the page's own check; box 362 lets both in.
+// The same image twice: the layer refuses it by name and, for an unnamed
+// one, by its tree; box 362 lets both in.
 TEST_F(ExportPageTest, SameImageTwiceNeedsAllowDuplicates)
 {
     const QString unnamed = m_dir + QStringLiteral("/unnamed.wim");

@@ -15,12 +15,14 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -217,6 +219,33 @@ TEST_F(MountPageFuseTest, ReadWriteMountChangedAndCommittedKeepsTheChange)
 
     EXPECT_EQ(RunTool(QStringLiteral("wimlib-imagex"), {QStringLiteral("verify"), m_wim}), 0);
     EXPECT_EQ(imageText(), QByteArray("changed in the mount\n"));
+}
+
+TEST_F(MountPageFuseTest, CommitMovesTheBarToTheEnd)
+{
+    mount(m_mount, true);
+    {
+        // Enough new data that the commit writes in several progress steps.
+        QFile f(m_mount + QStringLiteral("/big.bin"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        QByteArray block(1 << 20, '\0');
+        for (int i = 0; i < 12; ++i) {
+            for (int j = 0; j < block.size(); j += 4)
+                *reinterpret_cast<quint32*>(block.data() + j) = quint32(i * 2654435761u + j * 40503u);
+            f.write(block);
+        }
+    }
+    QProgressBar* bar = m_page->findChild<QProgressBar*>(QStringLiteral("progress"));
+    ASSERT_TRUE(bar);
+    QList<int> seen;
+    QObject::connect(bar, &QProgressBar::valueChanged, bar, [&seen](int v) { seen << v; });
+    BoxAnswerer commit({QMessageBox::Yes});
+    click("unmount");
+    ASSERT_FALSE(IsMountPoint(m_mount)) << info().toStdString();
+    // The bar was measured, not only busy: it went up to the end.
+    ASSERT_FALSE(seen.isEmpty());
+    EXPECT_EQ(*std::max_element(seen.begin(), seen.end()), 100);
+    EXPECT_EQ(RunTool(QStringLiteral("wimlib-imagex"), {QStringLiteral("verify"), m_wim}), 0);
 }
 
 TEST_F(MountPageFuseTest, OtherToolsMountsComeAndGoAndLockedRowsStay)

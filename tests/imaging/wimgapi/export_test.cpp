@@ -82,6 +82,37 @@ TEST_F(ExportTest, AnImageAlreadyThereNeedsAllowDuplicates)
     EXPECT_NE(xml.find("<NAME>First</NAME>", first + 1), std::string::npos) << xml;
 }
 
+// An image without a name is recognised by its tree and capture time: the
+// second export is refused, in the same run and after the target was
+// written, while the other image of the file still goes in.
+TEST_F(ExportTest, AnUnnamedImageAlreadyThereIsRecognised)
+{
+    const std::string unnamed = dir + "/unnamed.wim";
+    fs::copy_file(source, unnamed);
+    ASSERT_EQ(RunCommand("wimlib-imagex info " + Quote(unnamed) + " 1 ''"), 0);
+    ASSERT_EQ(RunCommand("wimlib-imagex info " + Quote(unnamed) + " 2 ''"), 0);
+    const std::string target = dir + "/target.wim";
+    Handle src = OpenRead(unnamed);
+    Handle first(WIMLoadImage(src.get(), 1));
+    {
+        Handle dst = OpenWrite(target, WIM_CREATE_ALWAYS);
+        ASSERT_TRUE(WIMExportImage(first.get(), dst.get(), 0)) << strerror(errno);
+        errno = 0;
+        EXPECT_FALSE(WIMExportImage(first.get(), dst.get(), 0));
+        EXPECT_EQ(errno, EEXIST);
+    }
+    Handle dst = OpenWrite(target, WIM_OPEN_EXISTING);
+    errno = 0;
+    EXPECT_FALSE(WIMExportImage(first.get(), dst.get(), 0));
+    EXPECT_EQ(errno, EEXIST);
+    Handle second(WIMLoadImage(src.get(), 2));
+    EXPECT_TRUE(WIMExportImage(second.get(), dst.get(), 0)) << strerror(errno);
+    EXPECT_TRUE(WIMExportImage(first.get(), dst.get(), WIM_EXPORT_ALLOW_DUPLICATES)) << strerror(errno);
+    EXPECT_EQ(WIMGetImageCount(dst.get()), 3u);
+    dst.reset();
+    EXPECT_TRUE(WimVerify(target));
+}
+
 TEST_F(ExportTest, SplitAndReattach)
 {
     // Enough incompressible data for several parts of 64 KiB.
