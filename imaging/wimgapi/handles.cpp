@@ -248,17 +248,20 @@ bool WimFile::commit()
         errno = EBUSY;
         return false;
     }
-    int writeFlags = WIMLIB_WRITE_FLAG_FSYNC;
+    // wimlib appends to the existing file where it can (the earlier images are
+    // left untouched until the new header is in place) and rebuilds otherwise.
+    // A file that held no image yet is written whole, as a new file would be.
+    const bool rebuild = diskImages == 0;
+    // What the file held must be on the disk before the header that points
+    // past it; a file that held nothing has nothing to lose (a new file that
+    // replaces another one is synced before it takes that one's place).
+    int writeFlags = rebuild ? 0 : WIMLIB_WRITE_FLAG_FSYNC;
     if (isSolid())
         writeFlags |= WIMLIB_WRITE_FLAG_SOLID;
     // A deletion is written like any other change, after the data that is
     // there, instead of rebuilding the file under a new name.
     if (pendingDeletion)
         writeFlags |= WIMLIB_WRITE_FLAG_SOFT_DELETE;
-    // wimlib appends to the existing file where it can (the earlier images are
-    // left untouched until the new header is in place) and rebuilds otherwise.
-    // A file that held no image yet is written whole, as a new file would be.
-    const bool rebuild = diskImages == 0;
     if (rebuild)
         writeFlags |= WIMLIB_WRITE_FLAG_REBUILD;
     errno = 0;

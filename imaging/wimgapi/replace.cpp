@@ -92,10 +92,9 @@ bool ReplaceImageFile(const std::string& fresh, const std::string& target)
     if (old.fd < 0) {
         if (errno != ENOENT)
             return false;
-        // Nothing to replace: the new file must not go over one that
-        // appeared meanwhile.
-        if (::fsync(newFile.fd) != 0)
-            return false;
+        // Nothing to replace, so nothing can be lost: the new file is not
+        // synced first (as no copying tool does). It must not go over one
+        // that appeared meanwhile.
         if (::renameat2(AT_FDCWD, fresh.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
             if (errno == EEXIST)
                 errno = EBUSY;

@@ -17,7 +17,8 @@ bool MakeReplacementName(const std::string& path, std::string& fresh);
 // throughout; fails with EBUSY and changes nothing when another writer holds
 // it, when the target is mounted read-write, or when the target changed
 // places meanwhile. The target's permission bits (and owner, where allowed)
-// carry over; the new file and its folder are synced. `fresh` stays where it
+// carry over; the new file and its folder are synced (a new file that takes
+// no file's place is not: nothing can be lost). `fresh` stays where it
 // is on failure.
 bool ReplaceImageFile(const std::string& fresh, const std::string& target);
 
