@@ -5,6 +5,7 @@
 
 #include "common/settings.h"
 #include "common/registry.h"
+#include "shell/association.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -115,9 +116,72 @@ CliResult RunMountPath(const QStringList& args)
     return CliResult::ok();
 }
 
-CliResult RunShellIntegration(const QStringList&, bool registering)
+CliResult RunShellIntegration(const QStringList& args, bool registering)
 {
-    return CliResult::failed(registering
-                                 ? QStringLiteral("/Register takes effect with the shell integration, which this build does not have")
-                                 : QStringLiteral("/Unload takes effect with the shell integration, which this build does not have"));
+    // Without words, everything; else the parts the words name.
+    const bool all = args.size() == 2;
+    auto named = [&](const char* word) { return all || FindArgument(args, QLatin1String(word)) >= 2; };
+    for (int i = 2; i < args.size(); ++i) {
+        static const QStringList known = {QStringLiteral("Icon"), QStringLiteral("Memu"), QStringLiteral("Exec"),
+                                          QStringLiteral("/MountPath"), QStringLiteral("/WimTemp")};
+        const bool folderValue = i > 2 && registering &&
+                                 (args.at(i - 1).compare(QStringLiteral("/MountPath"), Qt::CaseInsensitive) == 0 ||
+                                  args.at(i - 1).compare(QStringLiteral("/WimTemp"), Qt::CaseInsensitive) == 0);
+        if (!folderValue && !known.contains(args.at(i), Qt::CaseInsensitive))
+            return CliResult::wrongArguments(QStringLiteral("unknown word: ") + args.at(i));
+    }
+    const ShellInstall install = RunningInstall();
+    QStringList failures;
+    const int flag = registering ? 1 : 0;
+    if (named("Icon") || named("Memu")) {
+        const ShellModule module(install.module());
+        if (!ShellModuleFits(install.module()) || !module) {
+            failures << QStringLiteral("the shell module %1 cannot be loaded%2")
+                            .arg(install.module(), module.error().isEmpty() ? QString() : QStringLiteral(": ") + module.error());
+        } else {
+            if (named("Icon")) {
+                const ShellModule::RegisterExport icon = module.registerExport("DllRegisterIconShExt");
+                if (icon && icon(flag) == 0)
+                    RebuildIconCache();
+                else
+                    failures << QStringLiteral("the icon handler");
+            }
+            if (named("Memu")) {
+                const ShellModule::RegisterExport menu = module.registerExport("DllRegisterMenuShExt");
+                if (!menu || menu(flag) != 0)
+                    failures << QStringLiteral("the menu handler");
+            }
+        }
+    }
+    if (!registering) {
+        if (named("/MountPath"))
+            DeleteSetting(QStringLiteral("AutoMountPath"));
+        if (named("/WimTemp"))
+            DeleteSetting(QStringLiteral("WimTempPath"));
+    } else if (!all) {
+        const auto folderAfter = [&](const QString& option) {
+            const int at = FindArgument(args, option);
+            return at >= 2 && at + 1 < args.size() ? args.at(at + 1) : QString();
+        };
+        const QString mountBase = folderAfter(QStringLiteral("/MountPath"));
+        if (!mountBase.isEmpty()) {
+            if (!QDir().mkpath(mountBase))
+                failures << QStringLiteral("the mount base folder ") + mountBase;
+            else if (!WriteRegistryText(QString::fromUtf16(kSettingsSubKey), QStringLiteral("AutoMountPath"), mountBase))
+                failures << QStringLiteral("the settings file ") + SettingsFilePath();
+        }
+        const QString temp = folderAfter(QStringLiteral("/WimTemp"));
+        if (!temp.isEmpty() &&
+            !WriteRegistryText(QString::fromUtf16(kSettingsSubKey), QStringLiteral("WimTempPath"), temp))
+            failures << QStringLiteral("the settings file ") + SettingsFilePath();
+    }
+    if (named("Exec") && !SetFileAssociation(install, registering))
+        failures << QStringLiteral("the file association");
+    RebuildIconCache();
+    if (!failures.isEmpty()) {
+        return CliResult::failed((registering ? QStringLiteral("could not register: ")
+                                              : QStringLiteral("could not remove: ")) +
+                                 failures.join(QStringLiteral(", ")));
+    }
+    return CliResult::ok();
 }

@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The folder libraries form one line, each linking and including only what
 # stands before it:
-#   common <- imaging <- metadata <- operations <- app <- ui <- pages <- Kestrel
+#   common <- imaging <- metadata <- shell <- operations <- app <- ui <- pages <- Kestrel
 # kestrel_check_layers() fails the configuration when a library links a
 # library at its own level or above, or when a file of a folder includes a
 # header of a folder above it; a cycle is always one of the two.
@@ -11,6 +11,7 @@ set(KESTREL_LAYERS
   "kestrel_common:common"
   "kestrel_imaging:imaging"
   "kestrel_metadata:metadata"
+  "kestrel_shell:shell"
   "kestrel_operations:pages/core"
   "kestrel_app:app"
   "kestrel_ui:ui"

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/drawing.h"
 
+#include "metadata/programicons.h"
+
 #include <QApplication>
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -39,32 +41,6 @@ bool HasFamily(const QStringList& families, const QString& name)
 {
     return std::any_of(families.begin(), families.end(),
                        [&](const QString& f) { return f.compare(name, Qt::CaseInsensitive) == 0; });
-}
-
-QPixmap DrawIcon(int size)
-{
-    QPixmap pm(size, size);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    const qreal s = size;
-    // A blue tile holding a disc (the image file) and a bird's wing over it.
-    QRectF tile(s * 0.04, s * 0.04, s * 0.92, s * 0.92);
-    p.setPen(Qt::NoPen);
-    p.setBrush(BrushColor(kBrushHeading));
-    p.drawRoundedRect(tile, s * 0.18, s * 0.18);
-    p.setBrush(QColor(255, 255, 255));
-    p.drawEllipse(QPointF(s * 0.5, s * 0.56), s * 0.30, s * 0.30);
-    p.setBrush(BrushColor(kBrushHeading));
-    p.drawEllipse(QPointF(s * 0.5, s * 0.56), s * 0.07, s * 0.07);
-    QPainterPath wing;
-    wing.moveTo(s * 0.14, s * 0.34);
-    wing.quadTo(s * 0.52, s * 0.06, s * 0.88, s * 0.18);
-    wing.quadTo(s * 0.56, s * 0.24, s * 0.40, s * 0.42);
-    wing.closeSubpath();
-    p.setBrush(BrushColor(kBrushYellow));
-    p.drawPath(wing);
-    return pm;
 }
 
 } // namespace
@@ -142,7 +118,7 @@ QIcon ProgramIcon()
     static const QIcon icon = [] {
         QIcon i;
         for (int size : {16, 24, 32, 48, 64, 128, 256})
-            i.addPixmap(DrawIcon(size));
+            i.addPixmap(QPixmap::fromImage(DrawProgramIcon(size)));
         return i;
     }();
     return icon;

@@ -362,10 +362,6 @@ TEST_F(CommandLineRun, SettingsSwitchesAndExitCodes)
     EXPECT_EQ(ReadRegistryText(QString::fromUtf16(kSettingsSubKey), QStringLiteral("AutoMountPath")).value_or(QString()),
               dir + QStringLiteral("/mounts"));
 
-    const Run reg = kestrel({QStringLiteral("/Register")});
-    expectFailure(reg, 1);
-    EXPECT_TRUE(reg.err.contains(QStringLiteral("shell integration")));
-    expectFailure(kestrel({QStringLiteral("/Unload"), QStringLiteral("Icon")}), 1);
     expectFailure(kestrel({QStringLiteral("/CleanUp"), QStringLiteral("extra")}), 2);
     expectFailure(kestrel({QStringLiteral("/Icon"), QStringLiteral("many")}), 2);
     expectFailure(kestrel({QStringLiteral("/UnMount"), QStringLiteral("/Commit")}), 2);
@@ -373,6 +369,33 @@ TEST_F(CommandLineRun, SettingsSwitchesAndExitCodes)
     expectFailure(kestrel({QStringLiteral("/ReMount"), dir + QStringLiteral("/nothing-here")}), 1);
     expectOk(kestrel({QStringLiteral("/ReMount"), QString()})); // all of none: nothing to do
     expectFailure(kestrel({QStringLiteral("/Capture"), dir + QStringLiteral("/no-folder"), dir + QStringLiteral("/x.wim")}), 1);
+}
+
+// "/Register Exec" sets the association for this program and "/Unload Exec"
+// takes it away; the handlers need the module beside the program.
+TEST_F(CommandLineRun, RegisterAndUnloadTheShellIntegration)
+{
+    const QString entry = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/applications/kestrel-open.desktop");
+    expectOk(kestrel({QStringLiteral("/Register"), QStringLiteral("Exec")}));
+    QFile f(entry);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << entry.toStdString();
+    EXPECT_TRUE(f.readAll().contains(QStringLiteral("Exec=\"%1\" %f /OpenFile").arg(program()).toUtf8()));
+    f.close();
+    expectOk(kestrel({QStringLiteral("/Unload"), QStringLiteral("Exec")}));
+    EXPECT_FALSE(QFileInfo::exists(entry));
+    // Nothing left to remove is a failure of that step.
+    expectFailure(kestrel({QStringLiteral("/Unload"), QStringLiteral("Exec")}), 1);
+    expectFailure(kestrel({QStringLiteral("/Register"), QStringLiteral("Everything")}), 2);
+
+    const QString module = QFileInfo(program()).absolutePath() + QStringLiteral("/libKestrelShell.so");
+    const Run menu = kestrel({QStringLiteral("/Register"), QStringLiteral("Memu")});
+    if (QFileInfo::exists(module)) {
+        expectOk(menu);
+        expectOk(kestrel({QStringLiteral("/Unload"), QStringLiteral("Memu")}));
+    } else {
+        expectFailure(menu, 1);
+        EXPECT_TRUE(menu.err.contains(QStringLiteral("libKestrelShell.so"))) << menu.err.toStdString();
+    }
 }
 
 // An option word where a path belongs means the path was left out: taken as
