@@ -5,6 +5,7 @@
 
 #include "common/appdirectory.h"
 #include "common/language.h"
+#include "app/switches.h"
 #include "common/settings.h"
 #include "imaging/resources.h"
 #include "pagedriver.h"
@@ -157,6 +158,25 @@ TEST_F(HelpPageTest, TheAnimationRuns)
     EXPECT_EQ(reader.nextImageDelay(), 130);
     const int first = movie->currentFrameNumber();
     EXPECT_TRUE(WaitUntil([&] { return movie->currentFrameNumber() != first; }, 20000));
+}
+
+// The manuals describe the command line as built: a switch added without a
+// line in both manuals, or the English one left out of the build tree, fails.
+TEST(HelpDocuments, BothManualsNameEverySwitchAndTheEnglishOneIsInstalledBeside)
+{
+    QFile english(QStringLiteral(KESTREL_OUT_DIR "/Languages/English.html"));
+    ASSERT_TRUE(english.open(QIODevice::ReadOnly)) << "English.html missing beside the program";
+    const QString documents[] = {QString::fromUtf8(UnpackCarriedResource(CarriedResource::DefaultHelp)),
+                                 QString::fromUtf8(english.readAll())};
+    for (const QString& html : documents) {
+        ASSERT_TRUE(html.contains(QStringLiteral("<html")));
+        EXPECT_FALSE(html.contains(QStringLiteral("laceholder")));
+        for (const char16_t* name : kSwitchNames) {
+            const QString code = QStringLiteral("<code>") + QString::fromUtf16(name);
+            EXPECT_TRUE(html.contains(code + u' ') || html.contains(code + QStringLiteral("</code>")))
+                << QString::fromUtf16(name).toStdString();
+        }
+    }
 }
 
 } // namespace
