@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QReadLocker>
 #include <QReadWriteLock>
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <QWriteLocker>
 
@@ -203,18 +204,23 @@ void LoadBuiltInLanguage()
 
 QString LanguageFilePath(const QString& name)
 {
+    return LanguageFolderFile(name, QStringLiteral(".INI"));
+}
+
+QString LanguageFolderFile(const QString& name, const QString& extension)
+{
     if (!isLanguageName(name))
         return QString();
     const QString folder = languageFolder();
-    const QString exact = folder + name + QStringLiteral(".INI");
+    const QString exact = folder + name + extension;
     if (QFileInfo(exact).isFile())
         return exact;
     // Extensions ignore case, so "english.ini" serves the name "english".
     const QFileInfoList files = QDir(folder).entryInfoList(QDir::Files | QDir::Hidden, QDir::Unsorted);
     for (const QFileInfo& info : files) {
         const QString fileName = info.fileName();
-        if (fileName.size() == name.size() + 4 && fileName.startsWith(name)
-            && fileName.endsWith(QStringLiteral(".INI"), Qt::CaseInsensitive))
+        if (fileName.size() == name.size() + extension.size() && fileName.startsWith(name)
+            && fileName.endsWith(extension, Qt::CaseInsensitive))
             return info.filePath();
     }
     return QString();
@@ -243,15 +249,86 @@ void SwitchLanguage(const QString& name)
     LoadLanguage();
 }
 
-QString BuiltInLanguageName()
+namespace {
+
+// Language string n of a language file's text, without loading it.
+QString stringOfText(const QString& text, int n)
 {
-    QByteArray (*source)() = g_builtInSource.load();
-    const QString text = DecodeLanguageText(source ? source() : QByteArray());
     const qsizetype flag = text.indexOf(kSystemFlagHeader, 0, Qt::CaseInsensitive);
     IniSectionTable table{kIniTrimEnd};
     ResetSectionTable(table, kIniTrimEnd);
     BuildSectionTable(table, flag >= 0 ? QStringView(text).sliced(flag) : QStringView(text));
-    return lookUp(table, table.indexOf(kStringListHeader), kLanguageNameString).trimmed();
+    return lookUp(table, table.indexOf(kStringListHeader), n).trimmed();
+}
+
+// "en_US.UTF-8@euro" -> "en_US"; "en-us" reads as "en_US" too.
+QString localeKey(const QString& locale)
+{
+    QString key = locale.trimmed();
+    const qsizetype cut = key.indexOf(QRegularExpression(QStringLiteral("[.@]")));
+    if (cut >= 0)
+        key.truncate(cut);
+    key.replace(u'-', u'_');
+    return key;
+}
+
+QString localeLanguage(const QString& key)
+{
+    return key.section(u'_', 0, 0).toLower();
+}
+
+} // namespace
+
+QString BuiltInLanguageName()
+{
+    QByteArray (*source)() = g_builtInSource.load();
+    return stringOfText(DecodeLanguageText(source ? source() : QByteArray()), kLanguageNameString);
+}
+
+QString LanguageForLocale(const QString& localeName, const QList<InstalledLanguage>& installed)
+{
+    const QString key = localeKey(localeName);
+    const QString language = localeLanguage(key);
+    // The built-in language is Chinese; "C" and "POSIX" name no language.
+    if (language.isEmpty() || language == u"zh" || language == u"c" || language == u"posix")
+        return QString();
+    for (const InstalledLanguage& l : installed) {
+        if (!l.name.isEmpty() && localeKey(l.locale).compare(key, Qt::CaseInsensitive) == 0)
+            return l.name;
+    }
+    for (const InstalledLanguage& l : installed) {
+        if (!l.name.isEmpty() && localeLanguage(localeKey(l.locale)) == language)
+            return l.name;
+    }
+    return QString();
+}
+
+QString SystemMessagesLocale()
+{
+    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const QString value = qEnvironmentVariable(variable);
+        if (!value.isEmpty())
+            return value;
+    }
+    return QString();
+}
+
+void ChooseLanguageFromLocale()
+{
+    if (ReadRegistryText(QString::fromUtf16(kSettingsSubKey), QStringLiteral("Language")))
+        return;
+    const QString locale = SystemMessagesLocale();
+    if (localeLanguage(localeKey(locale)).isEmpty())
+        return;
+    QList<InstalledLanguage> installed;
+    for (const QString& name : LanguageFileNames()) {
+        const QString path = LanguageFilePath(name);
+        QFile file(path);
+        if (path.isEmpty() || file.size() > kMaxLanguageFileBytes || !file.open(QIODevice::ReadOnly))
+            continue;
+        installed.append({name, stringOfText(DecodeLanguageText(file.readAll()), kLocaleString)});
+    }
+    AppSettings().language = LanguageForLocale(locale, installed);
 }
 
 QString InterfaceLocale()

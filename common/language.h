@@ -46,6 +46,10 @@ void LoadBuiltInLanguage();
 // ("<dir>/Languages/<name>.INI", the extension in any case), or an empty
 // text when there is none.
 QString LanguageFilePath(const QString& name);
+// A file of the "Languages" folder by language name and extension
+// ("<dir>/Languages/<name>.html"), the extension in any case; empty when
+// there is none or the name cannot be a file name.
+QString LanguageFolderFile(const QString& name, const QString& extension);
 // The language names of the "Languages" folder: every "*.INI" file (any case)
 // by its name up to the last ".", in the order the folder lists them.
 QStringList LanguageFileNames();
@@ -59,6 +63,25 @@ QString InterfaceLocale();
 // "Language", and reloads. An empty name stands for the built-in language.
 // The caller re-applies the window texts.
 void SwitchLanguage(const QString& name);
+
+// The language of a first start (no "Language" stored yet) under the locale
+// `localeName` ("en_US.UTF-8"): the installed language file whose locale
+// (its language string 371) equals the locale's language and territory, else
+// its language ("en" for "en_GB"); a Chinese locale, the "C" locale or no
+// match give the built-in language (an empty name). `installed` holds each
+// file's name and locale.
+struct InstalledLanguage {
+    QString name;
+    QString locale;
+};
+QString LanguageForLocale(const QString& localeName, const QList<InstalledLanguage>& installed);
+// The locale that decides the interface language: LC_ALL, LC_MESSAGES, then
+// LANG, the first one set.
+QString SystemMessagesLocale();
+// When the settings store no "Language", sets the record's language from the
+// system locale (LanguageForLocale over the installed files). Nothing is
+// written: the choice is stored when the user saves the settings.
+void ChooseLanguageFromLocale();
 
 // The program's version, "1.7.2025.1008".
 QString ProgramVersion();

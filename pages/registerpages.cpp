@@ -6,7 +6,9 @@
 #include "pages/infopage.h"
 #include "pages/mountpage.h"
 #include "pages/mountsettingspage.h"
+#include "ui/helppage.h"
 #include "ui/pageframework.h"
+#include "ui/settingspage.h"
 
 void RegisterKestrelPages()
 {
@@ -16,4 +18,6 @@ void RegisterKestrelPages()
                         [](QWidget* parent) -> KestrelPage* { return new MountSettingsPage(parent); });
     RegisterPageFactory(kPageInfo, [](QWidget* parent) -> KestrelPage* { return new InfoPage(parent); });
     RegisterPageFactory(kPageExport, [](QWidget* parent) -> KestrelPage* { return new ExportPage(parent); });
+    RegisterPageFactory(kPageSettings, [](QWidget* parent) -> KestrelPage* { return new SettingsPage(parent); });
+    RegisterPageFactory(kPageHelp, [](QWidget* parent) -> KestrelPage* { return new HelpPage(parent); });
 }

@@ -2,6 +2,7 @@
 #include "shell/shellregistration.h"
 
 #include "common/language.h"
+#include "common/systemwidth.h"
 #include "shell/desktopfiles.h"
 #include "shell/mimeapps.h"
 #include "shell/xdgfiles.h"
@@ -9,7 +10,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <sys/utsname.h>
 
 namespace shellfiles {
 
@@ -205,11 +205,7 @@ void dropSharedKeys()
 
 bool SystemFitsBuild()
 {
-    struct utsname name {};
-    if (::uname(&name) != 0)
-        return false;
-    const bool wide = QByteArray(name.machine) == "x86_64";
-    return sizeof(void*) == 8 ? wide : !wide;
+    return BuildMatchesSystemWidth(SystemMachine());
 }
 
 bool SystemThumbnailerInstalled()

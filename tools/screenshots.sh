@@ -4,6 +4,9 @@
 # window can be looked at without a desktop.
 #   tools/screenshots.sh [build folder, default build] [output folder, default screenshots]
 # The program runs in a throw-away home, so the user's settings are not touched.
+# KESTREL_SHOTS_LANGUAGE=English renders the pages in that language (a name
+# of the Languages folder); without it the system locale decides as on a
+# first start.
 set -eu
 build=${1:-build}
 out=${2:-screenshots}
@@ -18,6 +21,10 @@ out=$(cd "$out" && pwd)
 home=$(mktemp -d "${TMPDIR:-/tmp}/kestrel-shots-XXXXXX")
 trap 'rm -rf "$home"' EXIT
 mkdir -p "$home/.config" "$home/.local/state" "$home/.local/share" "$home/.cache"
+if [ -n "${KESTREL_SHOTS_LANGUAGE:-}" ]; then
+    mkdir -p "$home/.config/Kestrel"
+    printf '[General]\nLanguage=%s\n' "$KESTREL_SHOTS_LANGUAGE" >"$home/.config/Kestrel/Kestrel.conf"
+fi
 HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_STATE_HOME="$home/.local/state" \
 XDG_DATA_HOME="$home/.local/share" XDG_CACHE_HOME="$home/.cache" \
 QT_QPA_PLATFORM=offscreen KESTREL_SCREENSHOT_DIR="$out" "$program"

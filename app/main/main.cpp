@@ -49,6 +49,7 @@ int main(int argc, char** argv)
     if (const int help = PrintHelpOrVersion(cmd.args); help >= 0)
         return help;
     LoadSettings(ApplicationDirectory());
+    ChooseLanguageFromLocale();
     UseCarriedLanguage();
     LoadLanguage();
     g_imagingLibraryFlag = BindImagingLibraries(ApplicationDirectory());

@@ -2,6 +2,7 @@
 #include "pages/core/mountoperations.h"
 
 #include "common/textutil.h"
+#include "pages/core/workfolders.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -10,36 +11,10 @@
 
 #include <cerrno>
 #include <mutex>
-#include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-// nftw has no user pointer; the walk runs on one thread at a time per thread.
-thread_local int t_removeFailures = 0;
-
-int removeEntry(const char* path, const struct stat*, int type, struct FTW*)
-{
-    int rc = 0;
-    switch (type) {
-    case FTW_DP:
-        rc = ::rmdir(path);
-        break;
-    case FTW_F:
-    case FTW_SL:
-    case FTW_SLN:
-        rc = ::unlink(path);
-        break;
-    default:
-        // Unreadable folders (FTW_DNR) and entries that cannot be stat'ed.
-        rc = -1;
-        break;
-    }
-    if (rc != 0)
-        ++t_removeFailures;
-    return 0;
-}
 
 // The commit's progress arrives through a callback registered for every
 // file, on a thread of wimlib's unmount (not always the one that called it).
@@ -179,7 +154,8 @@ bool RemoveMountFolder(const QString& folder)
     // is mounted there is not ours to delete.
     if (path == "/" || ::stat(up.constData(), &parent) != 0 || parent.st_dev != self.st_dev)
         return false;
-    t_removeFailures = 0;
-    const int rc = ::nftw(path.constData(), removeEntry, 16, FTW_PHYS | FTW_MOUNT | FTW_DEPTH);
-    return rc == 0 && t_removeFailures == 0 && !QFileInfo::exists(folder);
+    const FolderCleanResult emptied = CleanFolderContents(QString::fromLocal8Bit(path), FolderCleanRules());
+    if (!emptied.started || emptied.failed > 0 || !emptied.spared.isEmpty())
+        return false;
+    return ::rmdir(path.constData()) == 0 && !QFileInfo::exists(folder);
 }

@@ -154,7 +154,7 @@ def lzw_gif(indices, min_code_size):
     return bytes(blocks)
 
 
-def animation_gif(path, size=160, frames=12):
+def animation_gif(path, size=160, frames=48):
     # A 32-colour palette: index 0 transparent, then blends of the disc colours.
     palette = [(255, 255, 255)]
     for i in range(10):
@@ -188,8 +188,8 @@ def animation_gif(path, size=160, frames=12):
                 if key not in cache:
                     cache[key] = nearest((r, g, b))
                 indices.append(cache[key])
-        # 100 ms per frame, index 0 transparent, restore to background.
-        data += b"\x21\xF9\x04\x09" + struct.pack("<H", 10) + b"\x00\x00"
+        # 130 ms per frame, index 0 transparent, restore to background.
+        data += b"\x21\xF9\x04\x09" + struct.pack("<H", 13) + b"\x00\x00"
         data += b"\x2C" + struct.pack("<HHHHB", 0, 0, size, size, 0)
         data += bytes([5]) + lzw_gif(indices, 5)
     data += b"\x3B"
