@@ -151,6 +151,11 @@ struct StateCase {
     bool menu;
 };
 
+void PrintTo(const StateCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class RegistrationStates : public ShellRegistrationTest, public testing::WithParamInterface<StateCase> {};
 
 // Register what the case names, then take the handlers away one at a time:
