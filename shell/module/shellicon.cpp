@@ -25,15 +25,24 @@ quint64 readLe(const QByteArray& bytes, qsizetype at, int width)
     return value;
 }
 
+// A real lookup table has some 50 bytes for each stored file and stream.
+constexpr quint64 kMaxLookupTableBytes = 256 * 1024 * 1024;
+constexpr int kResourceCompressed = 0x04;
+
 // A resource entry of the header: stored size (7 bytes), flags, offset and
-// original size. It fits when what is stored lies inside the file.
-bool resourceFits(const QByteArray& header, qsizetype at, qint64 fileSize, quint64* originalSize)
+// original size. It fits when what is stored lies inside the file and an
+// uncompressed one is no larger than what is stored; the imaging layer
+// allocates the original size before it reads.
+bool resourceFits(const QByteArray& header, qsizetype at, qint64 fileSize, quint64 maxOriginal)
 {
     const quint64 stored = readLe(header, at, 7);
+    const int flags = uchar(header[at + 7]);
     const quint64 offset = readLe(header, at + 8, 8);
-    *originalSize = readLe(header, at + 16, 8);
+    const quint64 original = readLe(header, at + 16, 8);
     const quint64 size = quint64(fileSize);
-    return stored <= size && offset <= size - stored;
+    if (stored > size || offset > size - stored || original > maxOriginal)
+        return false;
+    return (flags & kResourceCompressed) || original <= stored;
 }
 
 } // namespace
@@ -46,12 +55,9 @@ bool ImageFileHeaderFits(const QByteArray& header, qint64 fileSize)
         return false;
     if (readLe(header, 8, 4) < quint64(kHeaderBytes))
         return false;
-    quint64 tableSize = 0;
-    quint64 xmlSize = 0;
-    // A pipable file keeps its tables at the end and says so in its header
-    // only after it is finished; the same bounds hold.
-    return resourceFits(header, 48, fileSize, &tableSize) && resourceFits(header, 72, fileSize, &xmlSize) &&
-           xmlSize <= quint64(kMaxShellXmlBytes) && readLe(header, 72, 7) <= quint64(kMaxShellXmlBytes);
+    // The lookup table and the XML are read whole when the file is opened.
+    return resourceFits(header, 48, fileSize, kMaxLookupTableBytes) &&
+           resourceFits(header, 72, fileSize, quint64(kMaxShellXmlBytes));
 }
 
 QString FindIconText(const QString& xml)

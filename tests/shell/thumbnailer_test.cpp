@@ -105,6 +105,8 @@ TEST_F(ThumbnailerTest, DamagedAndHostileFiles)
         {"XML claims 1 GiB", patched(72 + 16, quint64(1) << 30, 8)},
         {"XML stored past the end", patched(72 + 8, quint64(bytes.size()), 8)},
         {"lookup table larger than the file", patched(48, quint64(bytes.size()) * 4, 7)},
+        // Found by fuzzing: the size the table unpacks to is allocated at once.
+        {"lookup table unpacking to 2^51 bytes", patched(48 + 16, (quint64(1) << 51) + 150, 8)},
         {"every seventh byte flipped", flipped},
     };
     for (const auto& row : damaged) {
