@@ -27,6 +27,7 @@ quint64 readLe(const QByteArray& bytes, qsizetype at, int width)
 
 // A real lookup table has some 50 bytes for each stored file and stream.
 constexpr quint64 kMaxLookupTableBytes = 256 * 1024 * 1024;
+constexpr quint64 kLookupEntryBytes = 50;
 constexpr int kResourceCompressed = 0x04;
 
 // A resource entry of the header: stored size (7 bytes), flags, offset and
@@ -54,6 +55,11 @@ bool ImageFileHeaderFits(const QByteArray& header, qint64 fileSize)
     if (std::memcmp(header.constData(), "MSWIM\0\0\0", 8) != 0 && std::memcmp(header.constData(), "WLPWM\0\0\0", 8) != 0)
         return false;
     if (readLe(header, 8, 4) < quint64(kHeaderBytes))
+        return false;
+    // Every image has its metadata entry in the lookup table; the imaging
+    // layer makes room for the counted images before it looks.
+    const quint64 imageCount = readLe(header, 44, 4);
+    if (imageCount > readLe(header, 48, 7) / kLookupEntryBytes)
         return false;
     // The lookup table and the XML are read whole when the file is opened.
     return resourceFits(header, 48, fileSize, kMaxLookupTableBytes) &&

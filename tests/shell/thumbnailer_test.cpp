@@ -107,6 +107,7 @@ TEST_F(ThumbnailerTest, DamagedAndHostileFiles)
         {"lookup table larger than the file", patched(48, quint64(bytes.size()) * 4, 7)},
         // Found by fuzzing: the size the table unpacks to is allocated at once.
         {"lookup table unpacking to 2^51 bytes", patched(48 + 16, (quint64(1) << 51) + 150, 8)},
+        {"368 million images", patched(44, 0x16000001, 4)},
         {"every seventh byte flipped", flipped},
     };
     for (const auto& row : damaged) {
