@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The Kestrel menu at the pointer, for file managers whose actions are
-// fixed entries, and the two dialogs of the menu's commands.
+// fixed entries, and the two dialogs of the menu's commands. The save dialog
+// is the module's own: unlike the program's, it asks before overwriting.
 #include "shell/host/shellhost.h"
+
+#include "ui/pickers.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -53,14 +56,9 @@ int pickSaveFile(void*, uintptr_t, const char* start, const char* title, const c
 int pickFolder(void*, uintptr_t, const char* start, const char* title, const char* newFolderText, char* out,
                uint32_t outSize)
 {
-    QFileDialog dialog(nullptr, QString::fromUtf8(title), QFile::decodeName(start));
-    dialog.setFileMode(QFileDialog::Directory);
-    dialog.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
-    Q_UNUSED(newFolderText); // Qt's own dialog has its new-folder button
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return 0;
-    const QString folder = dialog.selectedFiles().constFirst();
-    return QFileInfo(folder).isDir() && copyOut(folder, out, outSize) ? 1 : 0;
+    const QString folder =
+        PickFolder(nullptr, QString::fromUtf8(title), QString::fromUtf8(newFolderText), QFile::decodeName(start));
+    return copyOut(folder, out, outSize) ? 1 : 0;
 }
 
 } // namespace
