@@ -134,20 +134,20 @@ CliResult RunShellIntegration(const QStringList& args, bool registering)
     QStringList failures;
     const int flag = registering ? 1 : 0;
     if (named("Icon") || named("Memu")) {
-        const ShellModule module(install.module());
+        const ShellModuleHandle module(install.module());
         if (!ShellModuleFits(install.module()) || !module) {
             failures << QStringLiteral("the shell module %1 cannot be loaded%2")
                             .arg(install.module(), module.error().isEmpty() ? QString() : QStringLiteral(": ") + module.error());
         } else {
             if (named("Icon")) {
-                const ShellModule::RegisterExport icon = module.registerExport("DllRegisterIconShExt");
+                const ShellModuleHandle::RegisterExport icon = module.registerExport("DllRegisterIconShExt");
                 if (icon && icon(flag) == 0)
                     RebuildIconCache();
                 else
                     failures << QStringLiteral("the icon handler");
             }
             if (named("Memu")) {
-                const ShellModule::RegisterExport menu = module.registerExport("DllRegisterMenuShExt");
+                const ShellModuleHandle::RegisterExport menu = module.registerExport("DllRegisterMenuShExt");
                 if (!menu || menu(flag) != 0)
                     failures << QStringLiteral("the menu handler");
             }

@@ -16,7 +16,10 @@ set(KESTREL_LAYERS
   "kestrel_app:app"
   "kestrel_ui:ui"
   "kestrel_pages:pages"
-  "Kestrel:app/main")
+  "Kestrel:app/main"
+  # The file-manager module: a top deliverable beside the program, built on
+  # common, imaging and metadata only.
+  "KestrelShellModule:shell/module")
 
 # The level of the folder a header path ("pages/core/x.h") belongs to, or -1.
 # The longest matching folder wins, so "pages/core" is not taken for "pages".

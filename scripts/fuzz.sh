@@ -20,6 +20,11 @@ for t in $targets; do
   corpus=build-fuzz/corpus/$t
   mkdir -p "$corpus"
   [ -d "tests/fuzz/corpus/$t" ] && cp -n tests/fuzz/corpus/$t/* "$corpus"/ 2>/dev/null || true
+  # Seeds that are made rather than kept (image files written by wimlib-imagex).
+  if [ -x "tests/fuzz/corpus/$t/make_seeds.sh" ]; then
+    rm -f "$corpus/make_seeds.sh"
+    "tests/fuzz/corpus/$t/make_seeds.sh" "$corpus"
+  fi
   echo "fuzz: $t for ${secs}s"
   ASAN_OPTIONS=detect_leaks=1 build-fuzz/fuzz/$t -max_total_time="$secs" -rss_limit_mb=2048 \
       -artifact_prefix=build-fuzz/ "$corpus" 2>build-fuzz/$t.log || { tail -40 build-fuzz/$t.log; exit 1; }

@@ -24,6 +24,8 @@ packages=(
   xvfb xauth fonts-wqy-microhei qt6-translations-l10n
   # file-manager integration
   shared-mime-info desktop-file-utils xdg-utils
+  # the GNOME Files menu extension and the thumbnailer's sandbox
+  libnautilus-extension-dev bubblewrap
 )
 
 missing=()

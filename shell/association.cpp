@@ -60,7 +60,7 @@ bool updateDesktopDatabase()
 
 ShellInstall RunningInstall()
 {
-    return ShellInstall{QDir::cleanPath(ApplicationDirectory())};
+    return ShellInstall{QDir::cleanPath(ApplicationDirectory()), GetLanguageString(267)};
 }
 
 bool SetFileAssociation(const ShellInstall& install, bool set)
@@ -108,7 +108,7 @@ bool ShellModuleFits(const QString& path)
            u16(16) == ET_DYN && u16(18) == (wide ? EM_X86_64 : EM_386);
 }
 
-ShellModule::ShellModule(const QString& path)
+ShellModuleHandle::ShellModuleHandle(const QString& path)
 {
     m_handle = ::dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
     if (!m_handle) {
@@ -117,13 +117,13 @@ ShellModule::ShellModule(const QString& path)
     }
 }
 
-ShellModule::~ShellModule()
+ShellModuleHandle::~ShellModuleHandle()
 {
     if (m_handle)
         ::dlclose(m_handle);
 }
 
-ShellModule::RegisterExport ShellModule::registerExport(const char* name) const
+ShellModuleHandle::RegisterExport ShellModuleHandle::registerExport(const char* name) const
 {
     if (!m_handle)
         return nullptr;

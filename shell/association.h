@@ -26,12 +26,12 @@ bool SetFileAssociation(const ShellInstall& install, bool set);
 bool ShellModuleFits(const QString& path);
 
 // The shell module loaded for one registration run; unloaded with the object.
-class ShellModule {
+class ShellModuleHandle {
 public:
-    explicit ShellModule(const QString& path);
-    ~ShellModule();
-    ShellModule(const ShellModule&) = delete;
-    ShellModule& operator=(const ShellModule&) = delete;
+    explicit ShellModuleHandle(const QString& path);
+    ~ShellModuleHandle();
+    ShellModuleHandle(const ShellModuleHandle&) = delete;
+    ShellModuleHandle& operator=(const ShellModuleHandle&) = delete;
 
     explicit operator bool() const { return m_handle != nullptr; }
     // dlerror's text when the load failed.

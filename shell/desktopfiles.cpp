@@ -46,61 +46,48 @@ QString singleLine(const QString& text)
 
 } // namespace
 
+// The templates of shell/data, carried in the library.
+extern const char kTemplate_thumbnailer[];
+extern const char kTemplate_servicemenu[];
+extern const char kTemplate_nemo[];
+extern const char kTemplate_thunar[];
+extern const char kTemplate_mime[];
+
+namespace {
+
+// A template with its placeholders filled: the host as it stands on an Exec
+// line, the host's bare path, and the menu entry's name.
+// In an XML template the values are escaped as XML text.
+QByteArray filled(const char* text, const QString& host, const QString& name, bool xml = false)
+{
+    const auto value = [xml](const QString& v) { return xml ? v.toHtmlEscaped() : v; };
+    QString out = QString::fromUtf8(text);
+    out.replace(QLatin1String("@KESTREL_SHELL_HOST_PATH@"), value(singleLine(host)));
+    out.replace(QLatin1String("@KESTREL_SHELL_HOST@"), value(xml ? quoted(host) : entryValue(quoted(host))));
+    out.replace(QLatin1String("@KESTREL_MENU_NAME@"), value(singleLine(name)));
+    return out.toUtf8();
+}
+
+} // namespace
+
 QByteArray MimePackageText()
 {
-    return QByteArrayLiteral(
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-        "  <mime-type type=\"application/x-ms-wim\">\n"
-        "    <comment>Windows Imaging Format disk image</comment>\n"
-        "    <comment xml:lang=\"zh_CN\">Windows 映像文件</comment>\n"
-        "    <magic priority=\"50\">\n"
-        "      <match type=\"string\" offset=\"0\" value=\"MSWIM\"/>\n"
-        "    </magic>\n"
-        "    <glob pattern=\"*.wim\"/>\n"
-        "    <glob pattern=\"*.swm\"/>\n"
-        "    <glob pattern=\"*.esd\"/>\n"
-        "  </mime-type>\n"
-        "</mime-info>\n");
+    return QByteArray(kTemplate_mime);
 }
 
 QByteArray ThumbnailerText(const QString& host)
 {
-    return QStringLiteral("[Thumbnailer Entry]\n"
-                          "TryExec=%1\n"
-                          "Exec=%2 --thumbnail %s %i %o\n"
-                          "MimeType=application/x-ms-wim;\n")
-        .arg(entryValue(host), entryValue(quoted(host)))
-        .toUtf8();
+    return filled(kTemplate_thumbnailer, host, QString());
 }
 
 QByteArray DolphinServiceMenuText(const QString& host, const QString& name)
 {
-    return QStringLiteral("[Desktop Entry]\n"
-                          "Type=Service\n"
-                          "MimeType=application/x-ms-wim;inode/directory;\n"
-                          "Actions=kestrelMenu;\n"
-                          "X-KDE-Priority=TopLevel\n"
-                          "\n"
-                          "[Desktop Action kestrelMenu]\n"
-                          "Name=%1\n"
-                          "Icon=application-x-ms-wim\n"
-                          "Exec=%2 --menu %f\n")
-        .arg(singleLine(name), entryValue(quoted(host)))
-        .toUtf8();
+    return filled(kTemplate_servicemenu, host, name);
 }
 
 QByteArray NemoActionText(const QString& host, const QString& name)
 {
-    return QStringLiteral("[Nemo Action]\n"
-                          "Name=%1\n"
-                          "Comment=%1\n"
-                          "Exec=%2 --menu %F\n"
-                          "Icon-Name=application-x-ms-wim\n"
-                          "Selection=s\n"
-                          "Mimetypes=application/x-ms-wim;inode/directory;\n")
-        .arg(singleLine(name), entryValue(quoted(host)))
-        .toUtf8();
+    return filled(kTemplate_nemo, host, name);
 }
 
 QByteArray NautilusScriptText(const QString& host)
@@ -148,17 +135,16 @@ QByteArray serialize(const pugi::xml_document& doc)
     return QByteArray::fromStdString(out.str());
 }
 
-void addAction(pugi::xml_node actions, const char* id, const QString& host, const QString& name, const char* patterns,
-               const char* kind)
+// Kestrel's actions from the template, with their texts filled in.
+bool addActions(pugi::xml_node actions, const QString& host, const QString& name)
 {
-    pugi::xml_node a = actions.append_child("action");
-    a.append_child("icon").text() = "application-x-ms-wim";
-    a.append_child("name").text() = singleLine(name).toUtf8().constData();
-    a.append_child("unique-id").text() = id;
-    a.append_child("command").text() = (quoted(host) + QStringLiteral(" --menu %f")).toUtf8().constData();
-    a.append_child("description").text() = "";
-    a.append_child("patterns").text() = patterns;
-    a.append_child(kind);
+    const QByteArray text = filled(kTemplate_thunar, host, name, true);
+    pugi::xml_document fragment;
+    if (!fragment.load_buffer(text.constData(), size_t(text.size())))
+        return false;
+    for (pugi::xml_node a : fragment.children("action"))
+        actions.append_copy(a);
+    return true;
 }
 
 } // namespace
@@ -175,10 +161,8 @@ std::optional<QByteArray> ThunarActionsWith(const QByteArray& current, const QSt
             actions.remove_child(a);
         a = next;
     }
-    const QByteArray files = QByteArray(kThunarIdPrefix) + "-files";
-    const QByteArray folders = QByteArray(kThunarIdPrefix) + "-folders";
-    addAction(actions, files.constData(), host, name, "*.wim;*.WIM;*.swm;*.SWM;*.esd;*.ESD", "other-files");
-    addAction(actions, folders.constData(), host, name, "*", "directories");
+    if (!addActions(actions, host, name))
+        return std::nullopt;
     return serialize(doc);
 }
 

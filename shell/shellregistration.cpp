@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/shellregistration.h"
 
-#include "common/language.h"
 #include "common/systemwidth.h"
 #include "shell/desktopfiles.h"
 #include "shell/mimeapps.h"
@@ -35,10 +34,8 @@ QString ThunarActions()
 }
 QString NautilusScript()
 {
-    QString name = GetLanguageString(267).replace(u'/', u'-');
-    if (name.isEmpty())
-        name = QStringLiteral("Kestrel");
-    return XdgDataHome() + QStringLiteral("/nautilus/scripts/") + name;
+    // One name whatever the interface language, so that it is found again.
+    return XdgDataHome() + QStringLiteral("/nautilus/scripts/Kestrel");
 }
 QString Record()
 {
@@ -155,7 +152,7 @@ bool removeIconHandler()
 
 bool writeMenuHandlers(const ShellInstall& install)
 {
-    const QString name = GetLanguageString(267);
+    const QString name = install.menuName.isEmpty() ? QStringLiteral("Kestrel") : install.menuName;
     bool ok = WriteFileAtomically(shellfiles::DolphinMenu(), DolphinServiceMenuText(install.host(), name), true);
     ok = WriteFileAtomically(shellfiles::NemoAction(), NemoActionText(install.host(), name)) && ok;
     const QString thunar = shellfiles::ThunarActions();

@@ -26,6 +26,8 @@ inline constexpr auto kShellApprovalText = "Kestrel Shell Extension Function";
 // host that file managers run.
 struct ShellInstall {
     QString folder;
+    // The name of the menu entries, in the interface's language.
+    QString menuName;
     QString program() const { return folder + QStringLiteral("/Kestrel"); }
     QString host() const { return folder + QStringLiteral("/KestrelShell"); }
     QString module() const { return folder + QStringLiteral("/libKestrelShell.so"); }

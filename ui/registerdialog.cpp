@@ -151,12 +151,12 @@ void RegisterExtensionsDialog::apply()
         bool directoriesMade = false;
         if (icon || menu) {
             clear();
-            const ShellModule module(install.module());
+            const ShellModuleHandle module(install.module());
             if (module) {
                 clear();
                 if (icon) {
                     say(L(reg ? 259 : 260));
-                    const ShellModule::RegisterExport exported = module.registerExport("DllRegisterIconShExt");
+                    const ShellModuleHandle::RegisterExport exported = module.registerExport("DllRegisterIconShExt");
                     iconOk = exported && exported(reg ? 1 : 0) == 0;
                     if (iconOk)
                         RebuildIconCache();
@@ -168,7 +168,7 @@ void RegisterExtensionsDialog::apply()
                     say(L(reg ? 261 : 262));
                     if (reg)
                         directoriesMade = EnsureWorkDirectories(say);
-                    const ShellModule::RegisterExport exported = module.registerExport("DllRegisterMenuShExt");
+                    const ShellModuleHandle::RegisterExport exported = module.registerExport("DllRegisterMenuShExt");
                     menuOk = exported && exported(reg ? 1 : 0) == 0;
                     say(result(menuOk));
                 }

@@ -65,6 +65,7 @@ protected:
         qputenv("KESTREL_SYSTEM_DATA_DIR", QFile::encodeName(m_root + QStringLiteral("/system")));
         qputenv("KESTREL_SYSTEM_LIB_DIR", QFile::encodeName(m_root + QStringLiteral("/systemlib")));
         m_install.folder = m_root + QStringLiteral("/install dir");
+        m_install.menuName = GetLanguageString(267);
         QDir().mkpath(m_install.folder);
     }
     void TearDown() override
@@ -232,11 +233,11 @@ TEST_F(ShellRegistrationTest, ThunarActionsOfOthersAreKept)
     ASSERT_EQ(RegisterMenuShellExtension(m_install, true), 0);
     QByteArray now = readAll(uca);
     EXPECT_TRUE(now.contains("1602623880150471-1")) << now.toStdString();
-    EXPECT_TRUE(now.contains("kestrel-wim-menu-files")) << now.toStdString();
+    EXPECT_TRUE(now.contains("kestrel-wim-menu-file")) << now.toStdString();
     EXPECT_TRUE(now.contains(m_install.host().toUtf8())) << now.toStdString();
     // Registering twice leaves one set of Kestrel's actions.
     ASSERT_EQ(RegisterMenuShellExtension(m_install, true), 0);
-    EXPECT_EQ(readAll(uca).count("kestrel-wim-menu-files"), 1);
+    EXPECT_EQ(readAll(uca).count("kestrel-wim-menu-file<"), 1);
     ASSERT_EQ(RegisterMenuShellExtension(m_install, false), 0);
     now = readAll(uca);
     EXPECT_TRUE(now.contains("exo-open --working-directory %f")) << now.toStdString();
@@ -309,20 +310,48 @@ TEST(ShellModuleCheck, OnlyASharedObjectOfOurMachineFits)
     writeText(dir + QStringLiteral("/text.so"), "just text");
     EXPECT_FALSE(ShellModuleFits(dir + QStringLiteral("/text.so")));
     EXPECT_FALSE(ShellModuleFits(dir + QStringLiteral("/missing.so")));
-    ShellModule missing(dir + QStringLiteral("/missing.so"));
+    ShellModuleHandle missing(dir + QStringLiteral("/missing.so"));
     EXPECT_FALSE(missing);
     EXPECT_FALSE(missing.error().isEmpty());
 }
 
 TEST(DesktopFileText, ExecProgramSurvivesQuotingOfAwkwardPaths)
 {
-    for (const QString& path : {QStringLiteral("/opt/kestrel/x64/KestrelShell"), QStringLiteral("/home/a b/K\"s$`\\x")}) {
+    for (const QString& path : {QStringLiteral("/opt/kestrel/x64/KestrelShell"), QStringLiteral("/home/a b/K\"s$`\\x&<")}) {
         EXPECT_EQ(ExecProgramOf(ThumbnailerText(path)), path);
         EXPECT_EQ(ExecProgramOf(DolphinServiceMenuText(path, QStringLiteral("n"))), path);
         EXPECT_EQ(ExecProgramOf(OpenDesktopEntryText(path, QStringLiteral("n"), QStringLiteral("c"))), path);
     }
     EXPECT_EQ(ExecProgramOf("[X]\nExec=plain --arg\n"), QStringLiteral("plain"));
     EXPECT_EQ(ExecProgramOf("[X]\nName=none\n"), QString());
+}
+
+} // namespace
+
+namespace {
+
+// The module's own exports register the installation the module lies in.
+TEST_F(ShellRegistrationTest, ModuleExportsRegisterItsOwnInstallation)
+{
+    const QString module = QStringLiteral(KESTREL_OUT_DIR "/libKestrelShell.so");
+    if (!QFileInfo::exists(module))
+        GTEST_SKIP() << "the module is not built: " << module.toStdString();
+    ASSERT_TRUE(ShellModuleFits(module));
+    const ShellModuleHandle handle(module);
+    ASSERT_TRUE(handle) << handle.error().toStdString();
+    const auto menu = handle.registerExport("DllRegisterMenuShExt");
+    const auto icon = handle.registerExport("DllRegisterIconShExt");
+    ASSERT_TRUE(menu && icon);
+    EXPECT_EQ(menu(1), 0);
+    EXPECT_EQ(icon(1), 0);
+    const ShellInstall built{QFileInfo(module).absolutePath(), {}};
+    EXPECT_EQ(ExecProgramOf(readAll(shellfiles::Thumbnailer())), built.host());
+    EXPECT_EQ(ExecProgramOf(readAll(shellfiles::DolphinMenu())), built.host());
+    EXPECT_TRUE(readAll(shellfiles::DolphinMenu()).contains(GetLanguageString(267).toUtf8()));
+    EXPECT_TRUE(recordHas(module.toUtf8().constData()));
+    EXPECT_EQ(menu(0), 0);
+    EXPECT_EQ(icon(0), 0);
+    EXPECT_FALSE(QFileInfo::exists(shellfiles::Record()));
 }
 
 } // namespace
