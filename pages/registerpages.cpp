@@ -3,6 +3,7 @@
 
 #include "pages/capturepage.h"
 #include "pages/exportpage.h"
+#include "pages/iconpage.h"
 #include "pages/infopage.h"
 #include "pages/mountpage.h"
 #include "pages/mountsettingspage.h"
@@ -16,4 +17,5 @@ void RegisterKestrelPages()
                         [](QWidget* parent) -> KestrelPage* { return new MountSettingsPage(parent); });
     RegisterPageFactory(kPageInfo, [](QWidget* parent) -> KestrelPage* { return new InfoPage(parent); });
     RegisterPageFactory(kPageExport, [](QWidget* parent) -> KestrelPage* { return new ExportPage(parent); });
+    RegisterPageFactory(kPageIcon, [](QWidget* parent) -> KestrelPage* { return new IconPage(parent); });
 }
