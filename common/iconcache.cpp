@@ -11,7 +11,7 @@ namespace {
 constexpr auto kThumbnailUriKey = "Thumb::URI";
 
 // The source URI a freedesktop thumbnail records in its "Thumb::URI" text
-// chunk; empty when the file is no PNG or has none. Only the chunk headers
+// chunk (plain, compressed as Qt writes long texts, or international); empty when the file is no PNG or has none. Only the chunk headers
 // are walked, so a damaged file ends the walk instead of being read past.
 QByteArray thumbnailSource(const QString& path)
 {
@@ -34,10 +34,17 @@ QByteArray thumbnailSource(const QString& path)
         if (quint32(data.size()) != length)
             return {};
         file.skip(4); // CRC
-        if (type == "tEXt" || type == "iTXt") {
+        if (type == "tEXt" || type == "zTXt" || type == "iTXt") {
             const qsizetype zero = data.indexOf('\0');
             if (zero > 0 && data.left(zero) == kThumbnailUriKey) {
                 QByteArray value = data.mid(zero + 1);
+                if (type == "zTXt") {
+                    // compression method, then zlib data; qUncompress wants
+                    // a size hint in front
+                    QByteArray packed("\x00\x01\x00\x00", 4);
+                    packed += value.mid(1);
+                    return qUncompress(packed);
+                }
                 if (type == "iTXt") {
                     // compression flag, method, language tag, translated keyword
                     value = value.mid(2);

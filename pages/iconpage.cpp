@@ -29,7 +29,7 @@
 namespace {
 
 const QString kBreak = QStringLiteral("\r\n");
-constexpr int kCellEdge = 40; // a 32 x 32 icon and its margin
+constexpr int kCellEdge = 36; // a 32 x 32 icon and its margin
 
 } // namespace
 

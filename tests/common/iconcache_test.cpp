@@ -11,9 +11,10 @@ namespace {
 
 // A thumbnail as file managers write it: a PNG whose "Thumb::URI" text chunk
 // names its source (the reader stops before any picture data).
-QByteArray thumbnail(const QByteArray& uri)
+QByteArray thumbnail(const QByteArray& uri, bool compressed = false)
 {
-    QByteArray text = QByteArray("Thumb::URI") + '\0' + uri;
+    // zTXt: keyword, method 0, zlib data (qCompress puts a length first).
+    const QByteArray text = QByteArray("Thumb::URI") + '\0' + (compressed ? '\0' + qCompress(uri).mid(4) : uri);
     QByteArray png("\x89PNG\r\n\x1a\n", 8);
     auto chunk = [&png](const QByteArray& type, const QByteArray& data) {
         const quint32 n = quint32(data.size());
@@ -21,7 +22,7 @@ QByteArray thumbnail(const QByteArray& uri)
         png.append(type).append(data).append(QByteArray(4, '\0'));
     };
     chunk("IHDR", QByteArray(13, '\1'));
-    chunk("tEXt", text);
+    chunk(compressed ? "zTXt" : "tEXt", text);
     chunk("IEND", QByteArray());
     return png;
 }
@@ -46,11 +47,13 @@ TEST(IconCacheTest, RemovesOnlyTheThumbnailsOfImageFiles)
     QDir(cache).removeRecursively();
     const QStringList gone = {cache + QStringLiteral("normal/a.png"), cache + QStringLiteral("large/b.png"),
                               cache + QStringLiteral("x-large/c.png"), cache + QStringLiteral("xx-large/d.png"),
-                              cache + QStringLiteral("fail/gnome-thumbnail-factory/e.png")};
+                              cache + QStringLiteral("fail/gnome-thumbnail-factory/e.png"),
+                              cache + QStringLiteral("normal/long.png")};
     const QByteArray uris[] = {"file:///data/Install.WIM", "file:///data/x.esd", "file:///d/p2.swm",
                                "file:///d/b%20c.wim", "file:///d/e.Esd"};
-    for (int i = 0; i < gone.size(); ++i)
+    for (int i = 0; i < 5; ++i)
         write(gone[i], thumbnail(uris[i]));
+    write(gone[5], thumbnail("file:///a/rather/long/folder/name/as/Qt/compresses/it/install.wim", true));
     const QStringList kept = {cache + QStringLiteral("normal/photo.png"), cache + QStringLiteral("normal/junk.png"),
                               cache + QStringLiteral("normal/wim.txt"), cache + QStringLiteral("other/f.png"),
                               cache + QStringLiteral("large/wimlike.png")};
