@@ -67,7 +67,3 @@ uint32_t ParseImageReference(QString& path, QString* unknownName);
 // when it is missing, misplaced or followed by another word.
 uint32_t GetCompressOption(const QStringList& args);
 
-// Removes the cached thumbnails of image files (.wim, .swm, .esd) under
-// $XDG_CACHE_HOME/thumbnails, so that file managers make them anew. Returns
-// the number of files removed, -1 when one could not be removed.
-int RebuildIconCache();

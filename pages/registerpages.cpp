@@ -3,6 +3,7 @@
 
 #include "pages/capturepage.h"
 #include "pages/exportpage.h"
+#include "pages/iconpage.h"
 #include "pages/infopage.h"
 #include "pages/mountpage.h"
 #include "pages/mountsettingspage.h"
@@ -18,6 +19,7 @@ void RegisterKestrelPages()
                         [](QWidget* parent) -> KestrelPage* { return new MountSettingsPage(parent); });
     RegisterPageFactory(kPageInfo, [](QWidget* parent) -> KestrelPage* { return new InfoPage(parent); });
     RegisterPageFactory(kPageExport, [](QWidget* parent) -> KestrelPage* { return new ExportPage(parent); });
+    RegisterPageFactory(kPageIcon, [](QWidget* parent) -> KestrelPage* { return new IconPage(parent); });
     RegisterPageFactory(kPageSettings, [](QWidget* parent) -> KestrelPage* { return new SettingsPage(parent); });
     RegisterPageFactory(kPageHelp, [](QWidget* parent) -> KestrelPage* { return new HelpPage(parent); });
 }

@@ -10,6 +10,8 @@ packages=(
   g++ cmake ninja-build pkg-config
   # libraries
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
+  # icon sources: SVG and TIFF pictures through Qt's image plugins
+  qt6-svg-dev qt6-image-formats-plugins
   libwim-dev libpugixml-dev lzma-dev
   # tests and cross-checks
   libgtest-dev libgmock-dev wimtools

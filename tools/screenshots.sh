@@ -21,9 +21,10 @@ out=$(cd "$out" && pwd)
 home=$(mktemp -d "${TMPDIR:-/tmp}/kestrel-shots-XXXXXX")
 trap 'rm -rf "$home"' EXIT
 mkdir -p "$home/.config" "$home/.local/state" "$home/.local/share" "$home/.cache"
+# KESTREL_SHOTS_LANGUAGE=English renders the pages in that language file.
 if [ -n "${KESTREL_SHOTS_LANGUAGE:-}" ]; then
     mkdir -p "$home/.config/Kestrel"
-    printf '[General]\nLanguage=%s\n' "$KESTREL_SHOTS_LANGUAGE" >"$home/.config/Kestrel/Kestrel.conf"
+    printf '[General]\nLanguage=%s\n' "$KESTREL_SHOTS_LANGUAGE" > "$home/.config/Kestrel/Kestrel.conf"
 fi
 HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_STATE_HOME="$home/.local/state" \
 XDG_DATA_HOME="$home/.local/share" XDG_CACHE_HOME="$home/.cache" \

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/registerdialog.h"
 
-#include "app/cli.h"
+#include "common/iconcache.h"
 #include "common/language.h"
 #include "shell/association.h"
 #include "ui/drawing.h"
