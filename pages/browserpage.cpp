@@ -53,10 +53,11 @@ BrowserPage::BrowserPage(QWidget* parent) : KestrelPage(kPageBrowser, parent)
 
 BrowserPage::~BrowserPage()
 {
-    // The worker reads the record until it returns.
+    // The worker reads the record and the reader until it returns.
     if (m_busy && TaskWorker().isRunning())
         TaskWorker().join();
     m_task.Poster = nullptr;
+    m_reader->close();
 }
 
 void BrowserPage::buildControls()
@@ -263,7 +264,15 @@ void BrowserPage::listWith(std::function<BrowserListing()> make, std::function<v
 {
     CancelRename();
     auto result = std::make_shared<BrowserListing>();
-    const bool started = runWork([result, make = std::move(make)] { *result = make(); },
+    // Outside an image its file is let go, on the worker (freeing a large
+    // image's metadata takes a moment).
+    const bool keepImage = m_viewMode >= 2;
+    const bool started = runWork(
+        [result, make = std::move(make), reader = m_reader, keepImage] {
+            if (!keepImage)
+                reader->close();
+            *result = make();
+        },
                                  [this, result, after = std::move(after)] {
                                      m_view->selectionModel()->clearCurrentIndex();
                                      m_view->clearSelection();
@@ -315,7 +324,8 @@ void BrowserPage::relistImageDirectory(std::function<void()> after)
     const uint32_t image = m_selectedImage;
     const QString dir = m_imageDirPath;
     const QString temp = AppSettings().wimTempPath;
-    listWith([file, image, dir, temp] { return ListImageDirectory(file, image, dir, temp); }, std::move(after));
+    listWith([reader = m_reader, file, image, dir, temp] { return reader->list(file, image, dir, temp); },
+             std::move(after));
 }
 
 void BrowserPage::OpenRow(int row)
@@ -453,7 +463,7 @@ QVariant BrowserPage::rowIcon(const BrowserRow& row)
             return QIcon(QPixmap::fromImage(row.ownIcon));
         return ProgramIcon();
     default:
-        return themeIcon(row.iconName, QStyle::SP_FileIcon);
+        return themeIcon(m_model->iconNameOf(row), QStyle::SP_FileIcon);
     }
 }
 

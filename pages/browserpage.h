@@ -16,6 +16,7 @@
 #include <QIcon>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
 class BrowserPageView;
 class QCheckBox;
@@ -141,4 +142,7 @@ private:
     bool m_listed = false;
 
     OperationTask m_task; // the worker's record: its poster is this page
+    // The image being browsed stays loaded while the user walks through it;
+    // used on the worker only.
+    std::shared_ptr<ImageDirectoryReader> m_reader = std::make_shared<ImageDirectoryReader>();
 };

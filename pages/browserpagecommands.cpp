@@ -62,6 +62,13 @@ void BrowserPage::runTask(const WIMLIBTASK& task, bool inDialog, std::function<v
     if (m_busy)
         return;
     CancelRename();
+    // A change is written through a handle of its own: the page's loaded
+    // image is let go first, on the worker.
+    if (task.Kind >= kWimlibAddImage && m_reader->isOpen()) {
+        runWork([reader = m_reader] { reader->close(); },
+                [this, task, inDialog, then = std::move(then)] { runTask(task, inDialog, then); });
+        return;
+    }
     if (inDialog) {
         WIMLIBTASK t = task;
         const bool ok = RunWimlibTask(this, t) == 0;
@@ -326,7 +333,10 @@ void BrowserPage::CommitRename()
     auto result = std::make_shared<int>(-1);
     // Quick, but it writes the file: on the worker like every change.
     runWork(
-        [=] { *result = imageList ? RenameImage(file, image, text) : RenameImagePath(file, image, dir, oldName, text); },
+        [=, reader = m_reader] {
+            reader->close();
+            *result = imageList ? RenameImage(file, image, text) : RenameImagePath(file, image, dir, oldName, text);
+        },
         [this, result, row, imageList, image, oldName, text] {
             const BrowserRow* current = m_model->rowAt(row);
             if (*result != 0 || !current || current->name != oldName)

@@ -37,34 +37,6 @@ uint64_t fromFileTime(const WIM_FILETIME& t)
     return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime;
 }
 
-// Type names come from the MIME database by extension; a folder of 20,000
-// files has a handful of extensions, so each is looked up once.
-class TypeNames {
-public:
-    void describe(const QString& name, BrowserRow& row)
-    {
-        const qsizetype dot = name.lastIndexOf(u'.');
-        const QString key = dot > 0 ? name.mid(dot + 1).toLower() : QString();
-        auto it = m_cache.constFind(key);
-        if (it == m_cache.constEnd()) {
-            const QMimeType type = m_db.mimeTypeForFile(dot > 0 ? name : QStringLiteral("x"),
-                                                        QMimeDatabase::MatchExtension);
-            it = m_cache.insert(key, {type.comment(), type.iconName(), type.genericIconName()});
-        }
-        row.typeName = it->comment;
-        row.iconName = it->icon;
-    }
-
-private:
-    struct Entry {
-        QString comment;
-        QString icon;
-        QString generic;
-    };
-    QMimeDatabase m_db;
-    QHash<QString, Entry> m_cache;
-};
-
 bool pseudoFileSystem(const QByteArray& type)
 {
     static const QSet<QByteArray> kPseudo = {
@@ -101,6 +73,19 @@ BrowserRow folderRow(const QString& name, uint64_t created, uint64_t modified)
 }
 
 } // namespace
+
+const FileTypeNames::Type& FileTypeNames::of(const QString& fileName)
+{
+    const qsizetype dot = fileName.lastIndexOf(u'.');
+    const QString key = dot > 0 ? fileName.mid(dot + 1).toLower() : QString();
+    auto it = m_cache.constFind(key);
+    if (it == m_cache.constEnd()) {
+        static const QMimeDatabase db;
+        const QMimeType type = db.mimeTypeForFile(dot > 0 ? fileName : QStringLiteral("x"), QMimeDatabase::MatchExtension);
+        it = m_cache.insert(key, Type{type.comment(), type.iconName()});
+    }
+    return *it;
+}
 
 bool IsImageFileName(const QString& name)
 {
@@ -170,7 +155,6 @@ BrowserListing ListFolder(const QString& folder, bool imageIcons)
     const QFileInfoList entries = dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
                                                     QDir::Name | QDir::IgnoreCase | QDir::DirsFirst);
     listing.rows.reserve(size_t(entries.size()) + 1);
-    TypeNames types;
     for (const QFileInfo& info : entries) {
         const uint64_t created = toFileTime(info.birthTime());
         const uint64_t modified = toFileTime(info.lastModified());
@@ -181,7 +165,6 @@ BrowserListing ListFolder(const QString& folder, bool imageIcons)
         BrowserRow row;
         row.name = info.fileName();
         row.kind = IsImageFileName(row.name) ? kRowImageFile : kRowFile;
-        types.describe(row.name, row);
         row.size = uint64_t(std::max<qint64>(0, info.size()));
         row.showSize = true;
         row.created = created;
@@ -220,26 +203,68 @@ BrowserListing ListImages(const QString& imageFile)
     return listing;
 }
 
-BrowserListing ListImageDirectory(const QString& imageFile, uint32_t image, const QString& dirPath,
-                                  const QString& tempFolder)
+struct ImageDirectoryReader::Open {
+    QString file;
+    uint32_t image = 0;
+    qint64 size = -1;
+    QDateTime modified;
+    WimHandle wim;
+    WimHandle loaded;
+};
+
+ImageDirectoryReader::ImageDirectoryReader() = default;
+
+ImageDirectoryReader::~ImageDirectoryReader()
+{
+    close();
+}
+
+void ImageDirectoryReader::close()
+{
+    if (!m_open)
+        return;
+    // The image before its file, as the layer wants.
+    m_open->loaded.close();
+    m_open->wim.close();
+    m_open.reset();
+}
+
+bool ImageDirectoryReader::isOpen() const
+{
+    return m_open != nullptr;
+}
+
+BrowserListing ImageDirectoryReader::list(const QString& imageFile, uint32_t image, const QString& dirPath,
+                                          const QString& tempFolder)
 {
     BrowserListing listing;
     listing.rows.push_back(ParentRow());
     listing.ok = false;
     if (!ImagingApi.WIMLoadImage || !ImagingApi.WIMFindFirstImageFile || !ImagingApi.WIMFindNextImageFile)
         return listing;
-    WimHandle file = OpenImageFileRead(imageFile);
-    if (!file)
-        return listing;
-    SetTemporaryFolder(file.get(), tempFolder);
-    WimHandle loaded(ImagingApi.WIMLoadImage(file.get(), image));
-    if (!loaded)
-        return listing;
+    const QFileInfo info(imageFile);
+    if (m_open && (m_open->file != imageFile || m_open->image != image || m_open->size != info.size()
+                   || m_open->modified != info.lastModified()))
+        close();
+    if (!m_open) {
+        auto open = std::make_unique<Open>();
+        open->file = imageFile;
+        open->image = image;
+        open->size = info.size();
+        open->modified = info.lastModified();
+        open->wim = OpenImageFileRead(imageFile);
+        if (!open->wim)
+            return listing;
+        SetTemporaryFolder(open->wim.get(), tempFolder);
+        open->loaded.reset(ImagingApi.WIMLoadImage(open->wim.get(), image));
+        if (!open->loaded)
+            return listing;
+        m_open = std::move(open);
+    }
+    const HANDLE loaded = m_open->loaded.get();
     const std::u16string pattern = (dirPath + QStringLiteral("\\*")).toStdU16String();
-    // One pass over the layer's list; the files wait in their own vector so
-    // that the folders come first without a second walk.
     WIM_FIND_DATA data{};
-    WimHandle find(ImagingApi.WIMFindFirstImageFile(loaded.get(), pattern.c_str(), &data));
+    WimHandle find(ImagingApi.WIMFindFirstImageFile(loaded, pattern.c_str(), &data));
     if (!find) {
         // An empty folder has nothing to find, which is no failure; a folder
         // that is not there is one. The folder is looked up in its parent.
@@ -250,31 +275,38 @@ BrowserListing ListImageDirectory(const QString& imageFile, uint32_t image, cons
             return listing;
         }
         const std::u16string self = dirPath.toStdU16String();
-        WimHandle probe(ImagingApi.WIMFindFirstImageFile(loaded.get(), self.c_str(), &data));
+        WimHandle probe(ImagingApi.WIMFindFirstImageFile(loaded, self.c_str(), &data));
         listing.ok = probe && (data.dwFileAttributes & WIM_FILE_ATTRIBUTE_DIRECTORY);
         return listing;
     }
-    std::vector<BrowserRow> files;
-    TypeNames types;
+    // One pass over the layer's list; the folders are moved before the
+    // files afterwards, keeping the order within each.
+    std::vector<BrowserRow>& rows = listing.rows;
+    rows.reserve(1024);
+    const QString folderType = GetLanguageString(347);
+    const QString folderIcon = QStringLiteral("folder");
     do {
-        const QString name = QString::fromUtf16(data.cFileName);
-        const uint64_t created = fromFileTime(data.ftCreationTime);
-        const uint64_t modified = fromFileTime(data.ftLastWriteTime);
+        BrowserRow& row = rows.emplace_back();
+        row.name = QString::fromUtf16(data.cFileName);
+        row.created = fromFileTime(data.ftCreationTime);
+        row.modified = fromFileTime(data.ftLastWriteTime);
         if (data.dwFileAttributes & WIM_FILE_ATTRIBUTE_DIRECTORY) {
-            listing.rows.push_back(folderRow(name, created, modified));
-            continue;
+            row.kind = kRowFolder;
+            row.typeName = folderType;
+            row.iconName = folderIcon;
+        } else {
+            row.kind = IsImageFileName(row.name) ? kRowImageFile : kRowFile;
+            row.size = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
         }
-        BrowserRow row;
-        row.name = name;
-        row.kind = IsImageFileName(name) ? kRowImageFile : kRowFile;
-        types.describe(name, row);
-        row.size = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-        row.created = created;
-        row.modified = modified;
-        files.push_back(std::move(row));
     } while (ImagingApi.WIMFindNextImageFile(find.get(), &data));
-    listing.rows.insert(listing.rows.end(), std::make_move_iterator(files.begin()),
-                        std::make_move_iterator(files.end()));
+    std::stable_partition(rows.begin() + 1, rows.end(), [](const BrowserRow& r) { return r.kind == kRowFolder; });
     listing.ok = true;
     return listing;
+}
+
+BrowserListing ListImageDirectory(const QString& imageFile, uint32_t image, const QString& dirPath,
+                                  const QString& tempFolder)
+{
+    ImageDirectoryReader reader;
+    return reader.list(imageFile, image, dirPath, tempFolder);
 }

@@ -5,10 +5,12 @@
 // that the page can make it on its worker and hand it to its model whole.
 #pragma once
 
+#include <QHash>
 #include <QImage>
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // The row's kind, as the list's hidden column shows it.
@@ -21,6 +23,9 @@ enum BrowserRowKind : int {
 
 struct BrowserRow {
     QString name;
+    // Drives, folders, images and the ".." row carry their type and icon
+    // names; a file's come from its extension when it is shown
+    // (FileTypeNames), so that listing a large folder does not look them up.
     QString typeName;
     QString path;         // drive rows: the mount point ("/", "/media/usb")
     QString iconName;     // the icon theme's name for the row's type
@@ -42,6 +47,20 @@ struct BrowserListing {
     // False when the folder, file or image could not be read: only the ".."
     // row stands then.
     bool ok = true;
+};
+
+// The MIME database's type name and icon name of a file by its extension,
+// each extension looked up once.
+class FileTypeNames {
+public:
+    struct Type {
+        QString comment;
+        QString iconName;
+    };
+    const Type& of(const QString& fileName);
+
+private:
+    QHash<QString, Type> m_cache;
 };
 
 // Whether the name ends in ".wim", ".esd" or ".swm", case ignored.
@@ -67,6 +86,28 @@ BrowserListing ListImages(const QString& imageFile);
 // `tempFolder` is the layer's working folder (empty: the system's).
 BrowserListing ListImageDirectory(const QString& imageFile, uint32_t image, const QString& dirPath,
                                   const QString& tempFolder);
+
+// The same listing with the image kept loaded between listings: walking
+// through the folders of one image reads its metadata once. The image is
+// loaded again when another file or image is asked for, or when the file
+// changed on disk (size or modification time). Not thread-safe: one thread
+// at a time (the page's worker).
+class ImageDirectoryReader {
+public:
+    ImageDirectoryReader();
+    ~ImageDirectoryReader();
+    ImageDirectoryReader(const ImageDirectoryReader&) = delete;
+    ImageDirectoryReader& operator=(const ImageDirectoryReader&) = delete;
+
+    BrowserListing list(const QString& imageFile, uint32_t image, const QString& dirPath, const QString& tempFolder);
+    // Lets the file go (before it is changed, or when the user leaves it).
+    void close();
+    bool isOpen() const;
+
+private:
+    struct Open;
+    std::unique_ptr<Open> m_open;
+};
 
 // "Image(k)", followed by ": " and the name when that is not empty.
 QString ImageRowName(uint32_t image, const QString& name);

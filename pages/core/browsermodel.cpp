@@ -61,6 +61,20 @@ void BrowserModel::updateRow(int row, const BrowserRow& content)
     emit dataChanged(index(row, 0), index(row, kColumnCount - 1));
 }
 
+QString BrowserModel::typeNameOf(const BrowserRow& row) const
+{
+    if (!row.typeName.isEmpty() || (row.kind != kRowFile && row.kind != kRowImageFile))
+        return row.typeName;
+    return m_types.of(row.name).comment;
+}
+
+QString BrowserModel::iconNameOf(const BrowserRow& row) const
+{
+    if (!row.iconName.isEmpty() || (row.kind != kRowFile && row.kind != kRowImageFile))
+        return row.iconName;
+    return m_types.of(row.name).iconName;
+}
+
 int BrowserModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : std::max(realRowCount(), m_fillRows);
@@ -77,7 +91,7 @@ QString BrowserModel::cellText(const BrowserRow& row, int column) const
     case kColName:
         return row.name;
     case kColType:
-        return row.typeName;
+        return typeNameOf(row);
     case kColSize:
         if (!row.sizeText.isEmpty())
             return row.sizeText;

@@ -34,6 +34,9 @@ public:
     const BrowserRow* rowAt(int row) const;
     // The first real row whose name is `name` (exact), or -1.
     int findRow(const QString& name) const;
+    // The row's type name and the icon theme's name for it.
+    QString typeNameOf(const BrowserRow& row) const;
+    QString iconNameOf(const BrowserRow& row) const;
     // Replaces one row's content and repaints it.
     void updateRow(int row, const BrowserRow& content);
 
@@ -50,4 +53,5 @@ private:
     int m_fillRows = 0;
     QStringList m_headers;
     std::function<QVariant(const BrowserRow&)> m_decoration;
+    mutable FileTypeNames m_types;
 };
