@@ -22,7 +22,6 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include <cmath>
 
 namespace {
 
@@ -114,7 +113,8 @@ void BrowserPage::buildControls()
     auto* top = new QHBoxLayout;
     top->addWidget(m_back);
     top->addWidget(m_pathLabel, 1);
-    top->addWidget(m_fileLabel, 1);
+    top->addWidget(m_fileLabel);
+    top->addSpacing(2 * u);
     top->addWidget(m_dirLabel, 1);
     top->addWidget(m_busyBar);
     auto* boxes = new QHBoxLayout;
@@ -204,7 +204,8 @@ void BrowserPage::pageShown()
 void BrowserPage::updateFillRows()
 {
     const int rowHeight = std::max(1, m_view->verticalHeader()->defaultSectionSize());
-    m_model->setFillRows(int(std::lround(double(m_view->viewport()->height()) / rowHeight)));
+    // Whole rows only: a part row would make the greyed scroll bar scroll.
+    m_model->setFillRows(m_view->viewport()->height() / rowHeight);
 }
 
 QString BrowserPage::imageFilePath() const
