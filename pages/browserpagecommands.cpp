@@ -50,11 +50,6 @@ void ShowProperties(const QString& path)
     QDBusConnection::sessionBus().asyncCall(call);
 }
 
-uint64_t FileTimeOf(const QDateTime& t)
-{
-    return t.isValid() ? uint64_t(t.toMSecsSinceEpoch() * 10000 + 116444736000000000LL) : 0;
-}
-
 } // namespace
 
 void BrowserPage::runTask(const WIMLIBTASK& task, bool inDialog, std::function<void(bool ok)> then)
@@ -271,8 +266,8 @@ void BrowserPage::OptimiseImageFile()
             BrowserRow updated = *r;
             const QFileInfo info(path);
             updated.size = uint64_t(info.size());
-            updated.created = FileTimeOf(info.birthTime());
-            updated.modified = FileTimeOf(info.lastModified());
+            updated.created = ToFileTime(info.birthTime());
+            updated.modified = ToFileTime(info.lastModified());
             m_model->updateRow(row, updated);
         }
         if (m_openWhenDone->isChecked())

@@ -24,14 +24,6 @@ namespace {
 constexpr uint64_t kUnixEpochTicks = 116444736000000000ULL;
 constexpr int kIconSize = 16;
 
-uint64_t toFileTime(const QDateTime& t)
-{
-    if (!t.isValid())
-        return 0;
-    const qint64 ms = t.toMSecsSinceEpoch();
-    return ms < -11644473600000LL ? 0 : uint64_t(ms * 10000 + qint64(kUnixEpochTicks));
-}
-
 uint64_t fromFileTime(const WIM_FILETIME& t)
 {
     return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime;
@@ -73,6 +65,14 @@ BrowserRow folderRow(const QString& name, uint64_t created, uint64_t modified)
 }
 
 } // namespace
+
+uint64_t ToFileTime(const QDateTime& time)
+{
+    if (!time.isValid())
+        return 0;
+    const qint64 ms = time.toMSecsSinceEpoch();
+    return ms < -11644473600000LL ? 0 : uint64_t(ms * 10000 + qint64(kUnixEpochTicks));
+}
 
 const FileTypeNames::Type& FileTypeNames::of(const QString& fileName)
 {
@@ -156,8 +156,8 @@ BrowserListing ListFolder(const QString& folder, bool imageIcons)
                                                     QDir::Name | QDir::IgnoreCase | QDir::DirsFirst);
     listing.rows.reserve(size_t(entries.size()) + 1);
     for (const QFileInfo& info : entries) {
-        const uint64_t created = toFileTime(info.birthTime());
-        const uint64_t modified = toFileTime(info.lastModified());
+        const uint64_t created = ToFileTime(info.birthTime());
+        const uint64_t modified = ToFileTime(info.lastModified());
         if (info.isDir()) {
             listing.rows.push_back(folderRow(info.fileName(), created, modified));
             continue;

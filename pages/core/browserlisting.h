@@ -5,6 +5,7 @@
 // that the page can make it on its worker and hand it to its model whole.
 #pragma once
 
+#include <QDateTime>
 #include <QHash>
 #include <QImage>
 #include <QString>
@@ -62,6 +63,9 @@ public:
 private:
     QHash<QString, Type> m_cache;
 };
+
+// A file time as a FILETIME (100 ns units since 1601, UTC); 0 for none.
+uint64_t ToFileTime(const QDateTime& time);
 
 // Whether the name ends in ".wim", ".esd" or ".swm", case ignored.
 bool IsImageFileName(const QString& name);
