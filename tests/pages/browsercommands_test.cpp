@@ -6,9 +6,13 @@
 #include "pages/core/browsermodel.h"
 
 #include "common/language.h"
+#include "metadata/iconcodec.h"
+#include "metadata/imageicon.h"
 #include "support/testenv.h"
 #include "wimfixture.h"
 
+#include <QBuffer>
+#include <QColor>
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
@@ -83,6 +87,28 @@ TEST_F(BrowserEngineTest, FolderListsParentThenFoldersThenFilesWithTheirKinds)
     const BrowserListing gone = ListFolder(m_dir + QStringLiteral("/missing/"), false);
     EXPECT_FALSE(gone.ok);
     EXPECT_EQ(Names(gone), QStringList{"../0"});
+}
+
+TEST_F(BrowserEngineTest, ImageFilesShowTheirOwnIconOnlyWhenAsked)
+{
+    QImage picture(32, 32, QImage::Format_ARGB32);
+    picture.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(picture.save(&buffer, "PNG"));
+    ASSERT_EQ(WriteImageIcon(m_wim, EncodeIconText(png)), kIconOk);
+
+    const BrowserListing plain = ListFolder(m_dir + u'/', false);
+    const BrowserListing icons = ListFolder(m_dir + u'/', true);
+    const auto wimRow = [](const BrowserListing& l) {
+        return std::find_if(l.rows.begin(), l.rows.end(), [](const BrowserRow& r) { return r.name == "three.wim"; });
+    };
+    ASSERT_NE(wimRow(plain), plain.rows.end());
+    ASSERT_NE(wimRow(icons), icons.rows.end());
+    EXPECT_TRUE(wimRow(plain)->ownIcon.isNull());
+    ASSERT_FALSE(wimRow(icons)->ownIcon.isNull());
+    EXPECT_EQ(wimRow(icons)->ownIcon.pixelColor(8, 8), QColor(Qt::red));
 }
 
 TEST_F(BrowserEngineTest, ImageListNamesEveryImage)
