@@ -8,6 +8,8 @@
 #include "common/registry.h"
 #include "shell/association.h"
 
+#include <QDir>
+
 CliResult RunIcon(const QStringList& args)
 {
     // The thumbnail cache has no size setting, so a given size is checked

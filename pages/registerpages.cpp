@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "pages/registerpages.h"
 
+#include "pages/browserpage.h"
 #include "pages/capturepage.h"
 #include "pages/exportpage.h"
 #include "pages/iconpage.h"
@@ -19,6 +20,7 @@ void RegisterKestrelPages()
                         [](QWidget* parent) -> KestrelPage* { return new MountSettingsPage(parent); });
     RegisterPageFactory(kPageInfo, [](QWidget* parent) -> KestrelPage* { return new InfoPage(parent); });
     RegisterPageFactory(kPageExport, [](QWidget* parent) -> KestrelPage* { return new ExportPage(parent); });
+    RegisterPageFactory(kPageBrowser, [](QWidget* parent) -> KestrelPage* { return new BrowserPage(parent); });
     RegisterPageFactory(kPageIcon, [](QWidget* parent) -> KestrelPage* { return new IconPage(parent); });
     RegisterPageFactory(kPageSettings, [](QWidget* parent) -> KestrelPage* { return new SettingsPage(parent); });
     RegisterPageFactory(kPageHelp, [](QWidget* parent) -> KestrelPage* { return new HelpPage(parent); });

@@ -7,6 +7,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
+#include <tuple>
+#include <utility>
 
 using namespace wimgapi;
 
@@ -55,8 +58,24 @@ bool matches(const char16_t* p, const char16_t* s)
 
 struct Listing {
     std::u16string pattern;
-    std::vector<WIM_FIND_DATA>* out;
+    WimFind* out;
 };
+
+// Appends `text` to the find's name buffer, cut as the record's field of
+// `units` units would cut it; its offset and length.
+std::pair<uint32_t, uint32_t> keepName(WimFind& find, const std::u16string& text, size_t units)
+{
+    const uint32_t offset = static_cast<uint32_t>(find.names.size());
+    if (text.size() < units) {
+        find.names += text;
+        return {offset, static_cast<uint32_t>(text.size())};
+    }
+    std::u16string cut(units, u'\0');
+    CopyUnits(cut.data(), units, text);
+    cut.resize(std::char_traits<char16_t>::length(cut.c_str()));
+    find.names += cut;
+    return {offset, static_cast<uint32_t>(cut.size())};
+}
 
 int collect(const struct wimlib_dir_entry* e, void* context)
 {
@@ -65,19 +84,18 @@ int collect(const struct wimlib_dir_entry* e, void* context)
         const std::u16string name = ToUtf16(e->filename ? e->filename : "");
         if (!matches(listing->pattern.c_str(), name.c_str()))
             return 0;
-        WIM_FIND_DATA d{};
-        d.dwFileAttributes = e->attributes;
-        d.ftCreationTime = toFiletime(e->creation_time, e->creation_time_high);
-        d.ftLastAccessTime = toFiletime(e->last_access_time, e->last_access_time_high);
-        d.ftLastWriteTime = toFiletime(e->last_write_time, e->last_write_time_high);
-        const uint64_t size = e->streams[0].resource.uncompressed_size;
-        d.nFileSizeHigh = static_cast<DWORD>(size >> 32);
-        d.nFileSizeLow = static_cast<DWORD>(size & 0xFFFFFFFFu);
-        d.dwReserved0 = e->reparse_tag;
-        CopyUnits(d.cFileName, WIM_MAX_PATH, name);
+        WimFind& find = *listing->out;
+        WimFind::Entry d;
+        d.attributes = e->attributes;
+        d.creation = toFiletime(e->creation_time, e->creation_time_high);
+        d.access = toFiletime(e->last_access_time, e->last_access_time_high);
+        d.write = toFiletime(e->last_write_time, e->last_write_time_high);
+        d.size = e->streams[0].resource.uncompressed_size;
+        d.reparseTag = e->reparse_tag;
+        std::tie(d.name, d.nameUnits) = keepName(find, name, WIM_MAX_PATH);
         if (e->dos_name)
-            CopyUnits(d.cAlternateFileName, 14, ToUtf16(e->dos_name));
-        listing->out->push_back(d);
+            std::tie(d.dos, d.dosUnits) = keepName(find, ToUtf16(e->dos_name), 14);
+        find.entries.push_back(d);
         return 0;
     } catch (...) {
         return WIMLIB_ERR_NOMEM;
@@ -85,6 +103,21 @@ int collect(const struct wimlib_dir_entry* e, void* context)
 }
 
 } // namespace
+
+void wimgapi::WimFind::fill(size_t index, WIM_FIND_DATA* data) const
+{
+    const Entry& e = entries[index];
+    *data = WIM_FIND_DATA{};
+    data->dwFileAttributes = e.attributes;
+    data->ftCreationTime = e.creation;
+    data->ftLastAccessTime = e.access;
+    data->ftLastWriteTime = e.write;
+    data->nFileSizeHigh = static_cast<DWORD>(e.size >> 32);
+    data->nFileSizeLow = static_cast<DWORD>(e.size & 0xFFFFFFFFu);
+    data->dwReserved0 = e.reparseTag;
+    std::memcpy(data->cFileName, names.data() + e.name, e.nameUnits * sizeof(char16_t));
+    std::memcpy(data->cAlternateFileName, names.data() + e.dos, e.dosUnits * sizeof(char16_t));
+}
 
 extern "C" {
 
@@ -109,7 +142,7 @@ HANDLE WIMFindFirstImageFile(HANDLE image, const char16_t* pattern, WIM_FIND_DAT
         if (listing.pattern.empty())
             listing.pattern.assign(1, u'*');
         auto find = std::make_shared<WimFind>();
-        listing.out = &find->entries;
+        listing.out = find.get();
         {
             std::lock_guard lock(img->file->mutex);
             const std::string dirUtf8 = ToUtf8(dir.c_str(), dir.size());
@@ -124,7 +157,7 @@ HANDLE WIMFindFirstImageFile(HANDLE image, const char16_t* pattern, WIM_FIND_DAT
             errno = ENOENT;
             return nullptr;
         }
-        *data = find->entries[0];
+        find->fill(0, data);
         find->next = 1;
         return RegisterHandle(std::move(find));
     });
@@ -144,7 +177,7 @@ BOOL WIMFindNextImageFile(HANDLE handle, WIM_FIND_DATA* data)
             errno = ENOENT; // the Windows "no more files"
             return FALSE;
         }
-        *data = find->entries[find->next++];
+        find->fill(find->next++, data);
         return TRUE;
     });
 }

@@ -180,8 +180,22 @@ struct WimImage : HandleObject {
 
 struct WimFind : HandleObject {
     WimFind() : HandleObject(HandleKind::Find) {}
-    std::vector<WIM_FIND_DATA> entries;
+    // Entries are kept compact, their names in one shared buffer; the
+    // 592-byte find-data record is made as each one is handed out, so that a
+    // folder of tens of thousands of entries is not copied around in them.
+    struct Entry {
+        DWORD attributes = 0;
+        WIM_FILETIME creation{}, access{}, write{};
+        uint64_t size = 0;
+        DWORD reparseTag = 0;
+        uint32_t name = 0, nameUnits = 0; // in names, cut to fit cFileName
+        uint32_t dos = 0, dosUnits = 0;   // in names, cut to fit cAlternateFileName
+    };
+    std::vector<Entry> entries;
+    std::u16string names;
     size_t next = 0;
+    // Entry `index` as the published record.
+    void fill(size_t index, WIM_FIND_DATA* data) const;
 };
 
 HANDLE RegisterHandle(std::shared_ptr<HandleObject> object);
