@@ -17,6 +17,7 @@ struct WIMLIBTASK {
     uint32_t Flags = 0;
     uint32_t Kind = 0;  // WimlibTaskKind
     int32_t Result = 0; // wimlib result code (0 = success)
+    QString Title;      // the progress dialog's title; the program title when empty
 };
 
 enum WimlibTaskKind : uint32_t {

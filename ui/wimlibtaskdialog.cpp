@@ -28,7 +28,7 @@ WimlibTaskDialog::WimlibTaskDialog(WIMLIBTASK& task, QWidget* parent)
     , m_shared(std::make_shared<Shared>())
 {
     InitDrawingResources();
-    setWindowTitle(ProgramTitle());
+    setWindowTitle(task.Title.isEmpty() ? ProgramTitle() : task.Title);
     setFont(MainFont());
     m_elapsed = new QLabel(this);
     m_bar = new PercentProgressBar(this);

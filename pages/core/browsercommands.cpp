@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "pages/core/browsercommands.h"
 
+#include "common/language.h"
+
 #include "imaging/imagingapi.h"
 #include "pages/core/browserlisting.h"
 
@@ -73,6 +75,12 @@ QString ImageChildPath(const QString& dirPath, const QString& name)
     return dirPath + u'\\' + name;
 }
 
+// "Kestrel - " and the command's name, the title of its progress dialog.
+static QString taskTitle(int n)
+{
+    return QStringLiteral("Kestrel - ") + GetLanguageString(n);
+}
+
 QString LastPathComponent(const QString& path)
 {
     const QString p = withoutTrailingSlash(path);
@@ -82,6 +90,7 @@ QString LastPathComponent(const QString& path)
 WIMLIBTASK ExtractImageTask(const QString& wimPath, uint32_t image, const QString& folder)
 {
     WIMLIBTASK task;
+    task.Title = taskTitle(323);
     task.Kind = kWimlibExtractImage;
     task.WimPath = wimPath;
     task.SourcePath = QStringLiteral("\\*");
@@ -94,6 +103,7 @@ WIMLIBTASK ExtractItemTask(const QString& wimPath, uint32_t image, const QString
                            const QString& folder, bool flat)
 {
     WIMLIBTASK task;
+    task.Title = taskTitle(323);
     task.Kind = kWimlibExtractPath;
     task.WimPath = wimPath;
     task.SourcePath = ImageChildPath(dirPath, name);
@@ -116,6 +126,7 @@ QString ExtractedItemFolder(const QString& folder, const QString& dirPath, const
 WIMLIBTASK AddImageTask(const QString& wimPath, const QString& folder)
 {
     WIMLIBTASK task;
+    task.Title = taskTitle(325);
     task.Kind = kWimlibAddImage;
     task.WimPath = wimPath;
     task.SourcePath = withoutTrailingSlash(folder);
@@ -135,6 +146,7 @@ bool IsWholePartition(const QString& path)
 WIMLIBTASK AddItemTask(const QString& wimPath, uint32_t image, const QString& dirPath, const QString& path)
 {
     WIMLIBTASK task;
+    task.Title = taskTitle(327);
     task.Kind = kWimlibAddTree;
     task.WimPath = wimPath;
     task.SourcePath = withoutTrailingSlash(path);
@@ -146,6 +158,7 @@ WIMLIBTASK AddItemTask(const QString& wimPath, uint32_t image, const QString& di
 WIMLIBTASK DeleteImageTask(const QString& wimPath, uint32_t image)
 {
     WIMLIBTASK task;
+    task.Title = taskTitle(328);
     task.Kind = kWimlibDeleteImage;
     task.WimPath = wimPath;
     task.Image = image;
@@ -155,6 +168,7 @@ WIMLIBTASK DeleteImageTask(const QString& wimPath, uint32_t image)
 WIMLIBTASK DeletePathTask(const QString& wimPath, uint32_t image, const QString& dirPath, const QString& name)
 {
     WIMLIBTASK task;
+    task.Title = taskTitle(331);
     task.Kind = kWimlibDeletePath;
     task.WimPath = wimPath;
     task.SourcePath = ImageChildPath(dirPath, name);
@@ -165,6 +179,7 @@ WIMLIBTASK DeletePathTask(const QString& wimPath, uint32_t image, const QString&
 WIMLIBTASK OptimiseTask(const QString& path, bool recompress)
 {
     WIMLIBTASK task;
+    task.Title = taskTitle(351);
     task.Kind = kWimlibRebuild;
     task.WimPath = path;
     task.Flags = recompress ? WIMLIB_WRITE_FLAG_RECOMPRESS : 0;

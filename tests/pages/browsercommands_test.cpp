@@ -274,3 +274,20 @@ TEST_F(BrowserEngineTest, OptimiseOnlyWritableUnmountedImageFiles)
 }
 
 } // namespace
+
+// Each command's progress dialog is titled after the command.
+TEST(BrowserCommandTitles, NameTheCommand)
+{
+    const QString w = QStringLiteral("/x.wim");
+    const std::pair<WIMLIBTASK, int> cases[] = {
+        {ExtractImageTask(w, 1, QStringLiteral("/t")), 323},
+        {ExtractItemTask(w, 1, QStringLiteral("\\"), QStringLiteral("a"), QStringLiteral("/t"), false), 323},
+        {AddImageTask(w, QStringLiteral("/src")), 325},
+        {AddItemTask(w, 1, QStringLiteral("\\"), QStringLiteral("/src/a")), 327},
+        {DeleteImageTask(w, 1), 328},
+        {DeletePathTask(w, 1, QStringLiteral("\\"), QStringLiteral("a")), 331},
+        {OptimiseTask(w, false), 351},
+    };
+    for (const auto& [task, n] : cases)
+        EXPECT_EQ(task.Title, QStringLiteral("Kestrel - ") + GetLanguageString(n)) << n;
+}
