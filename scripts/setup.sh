@@ -24,6 +24,8 @@ packages=(
   xvfb xauth fonts-wqy-microhei qt6-translations-l10n
   # file-manager integration
   shared-mime-info desktop-file-utils xdg-utils
+  # the static i386 launcher, the Debian package and its checks
+  g++-multilib dpkg-dev lintian
 )
 
 missing=()
