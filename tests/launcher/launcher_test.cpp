@@ -83,6 +83,7 @@ struct LaunchCase {
     const char* folder;   // the launcher's folder, below the test's own
     Build x64;
     bool viaLink;         // started through a symbolic link in another folder
+    bool linux32;         // under setarch i686: uname tells a 32-bit system
     std::vector<std::string> args;
     bool started;
     std::vector<std::string> expectedArgs;  // after the program, "@" stands for the test folder
@@ -114,9 +115,12 @@ struct LauncherRun {
 };
 
 // Runs `program` with `args` without a display, TESTVAR set, and waits for it.
-LauncherRun runLauncher(const std::string& program, const std::vector<std::string>& args, const fs::path& errFile)
+LauncherRun runLauncher(const std::string& program, const std::vector<std::string>& args, const fs::path& errFile,
+                        bool linux32)
 {
     std::vector<std::string> argv{program};
+    if (linux32)
+        argv = {"/usr/bin/setarch", "i686", program};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> argp;
     for (std::string& a : argv)
@@ -133,7 +137,7 @@ LauncherRun runLauncher(const std::string& program, const std::vector<std::strin
     posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     LauncherRun run;
     pid_t pid = 0;
-    const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argp.data(), envp.data());
+    const int rc = posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, argp.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0)
         return run;
@@ -194,13 +198,16 @@ TEST_P(LauncherRunTest, StartsTheMatchingBuildOrSaysWhatIsMissing)
     std::vector<std::string> args;
     for (const std::string& a : c.args)
         args.push_back(replaceAt(a, base.string()));
-    const LauncherRun run = runLauncher(program, args, base / "stderr.txt");
+    if (c.linux32 && !fs::exists("/usr/bin/setarch"))
+        GTEST_SKIP() << "no setarch to show the launcher a 32-bit system";
+    const LauncherRun run = runLauncher(program, args, base / "stderr.txt", c.linux32);
 
     if (!c.started) {
         EXPECT_NE(run.exitCode, 0);
-        // It names the x64 target; the x86 build beside it is not a fallback
-        // (starting it would have ended with 0).
-        EXPECT_EQ(run.standardError, MissingTargetText(target.string()) + "\n");
+        // It names the target of the system's width; the other build beside
+        // it is not a fallback (starting it would have ended with 0).
+        const fs::path named = c.linux32 ? root / "x86" / "Kestrel" : target;
+        EXPECT_EQ(run.standardError, MissingTargetText(named.string()) + "\n");
         return;
     }
     ASSERT_EQ(run.exitCode, 0) << run.standardError;
@@ -220,16 +227,19 @@ TEST_P(LauncherRunTest, StartsTheMatchingBuildOrSaysWhatIsMissing)
 }
 
 const LaunchCase kLaunchCases[] = {
-    {"present", "tool", Build::Probe, false, {"/Page", "@/a b.wim,1"}, true, {"/Page", "@/a b.wim,1"}},
-    {"noParameters", "tool", Build::Probe, false, {}, true, {}},
-    {"blanksInFolder", "my tools", Build::Probe, false, {"/Apply", "@/x y.wim,1", "@/out dir"}, true,
+    {"present", "tool", Build::Probe, false, false, {"/Page", "@/a b.wim,1"}, true, {"/Page", "@/a b.wim,1"}},
+    {"noParameters", "tool", Build::Probe, false, false, {}, true, {}},
+    {"blanksInFolder", "my tools", Build::Probe, false, false, {"/Apply", "@/x y.wim,1", "@/out dir"}, true,
      {"/Apply", "@/x y.wim,1", "@/out dir"}},
-    {"throughLink", "lib/kestrel", Build::Probe, true, {"/Info", "a.wim"}, true, {"/Info", "a.wim"}},
-    {"percentVariables", "tool", Build::Probe, false, {"%TESTVAR%/a.wim", "%NOTSET%"}, true,
+    {"throughLink", "lib/kestrel", Build::Probe, true, false, {"/Info", "a.wim"}, true, {"/Info", "a.wim"}},
+    {"percentVariables", "tool", Build::Probe, false, false, {"%TESTVAR%/a.wim", "%NOTSET%"}, true,
      {"/from env/a.wim", "%NOTSET%"}},
-    {"missing", "tool", Build::None, false, {"/Page"}, false, {}},
-    {"notElf", "tool", Build::Script, false, {}, false, {}},
-    {"wrongMachine", "tool", Build::I386, false, {}, false, {}},
+    {"missing", "tool", Build::None, false, false, {"/Page"}, false, {}},
+    {"notElf", "tool", Build::Script, false, false, {}, false, {}},
+    {"wrongMachine", "tool", Build::I386, false, false, {}, false, {}},
+    // On a 32-bit system the x86 build must be an i386 program; the x86-64
+    // stand-in there is refused, and the x64 build is not taken instead.
+    {"thirtyTwoBitSystem", "tool", Build::Probe, false, true, {"/Page"}, false, {}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, LauncherRunTest, testing::ValuesIn(kLaunchCases),
