@@ -181,8 +181,9 @@ std::string findOnPath(const std::string& name)
 
 int StartTarget(const LaunchPlan& plan)
 {
-    if (::chdir(plan.workingFolder.c_str()) != 0)
-        return errno;
+    // The program keeps the caller's current folder: relative paths typed in
+    // a terminal ("kestrel /Apply backup.wim,1 restored") mean the caller's
+    // folder, not the program's. CurrDir names the program's folder.
     if (::setenv("CurrDir", plan.workingFolder.c_str(), 1) != 0)
         return errno;
     std::vector<std::string> argv = plan.argv;

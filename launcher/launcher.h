@@ -49,7 +49,7 @@ std::string MissingTargetText(const std::string& target);
 // What the launcher does for one start, worked out before anything is started.
 struct LaunchPlan {
     std::string target;           // the program to start
-    std::string workingFolder;    // its folder: the current directory and CurrDir
+    std::string workingFolder;    // its folder, given to it as CurrDir
     std::vector<std::string> argv; // target, then the launcher's parameters, expanded
     TargetCheck check = TargetCheck::Missing;
 };
@@ -70,8 +70,8 @@ std::string OwnFolder(const char* argv0);
 // The system's machine name from uname(2), "" when it fails.
 std::string SystemMachine();
 
-// Starts the plan's target in its folder with CurrDir set, without waiting.
-// Returns 0 or the errno of the failed step.
+// Starts the plan's target with CurrDir set to its folder, in the caller's
+// current folder, without waiting. Returns 0 or the errno of the failed step.
 int StartTarget(const LaunchPlan& plan);
 
 // Shows `text` in a dialog when a display and one of zenity, kdialog or

@@ -30,7 +30,7 @@ launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 cmake -S . -B build-x86 -G Ninja -DKESTREL_WERROR=ON -DCMAKE_TOOLCHAIN_FILE=cmake/i386-linux-gnu.cmake \
       "${launcher[@]}" "$@" >/dev/null
-targets=(Kestrel Kestrel_Launcher wimgapi kestrel-wimserv)
+targets=(Kestrel Kestrel_Launcher wimgapi kestrel-wimserv kestrel_package_data)
 # The file-manager integration too, once its targets exist.
 for t in KestrelShell kestrel-nautilus; do
   ninja -C build-x86 -t query "$t" >/dev/null 2>&1 && targets+=("$t")

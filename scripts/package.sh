@@ -65,13 +65,14 @@ mkdir -p "$work/source/sub dir" "$work/home"
 echo "hello" >"$work/source/a.txt"
 head -c 100000 /dev/urandom >"$work/source/sub dir/random.bin"
 # The launcher starts the program and ends at once; the program keeps the
-# pipe open until it ends, so reading the pipe to its end waits for it.
-run() { HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" kestrel "$@" 2>&1 | cat; }
+# pipe open until it ends, so reading the pipe to its end waits for it. Paths
+# are relative, as typed in a terminal: they mean the caller's folder.
+run() { (cd "$work" && HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" kestrel "$@" 2>&1 | cat); }
 [ "$(command -v kestrel)" = /usr/bin/kestrel ] || fail "kestrel is not /usr/bin/kestrel on PATH"
-run /Capture "$work/source" "$work/round trip.wim,Round" /Compress Lzx
+run /Capture source "round trip.wim,Round" /Compress Lzx
 wimlib-imagex verify "$work/round trip.wim" >/dev/null 2>&1 || fail "the captured file does not verify"
 wimlib-imagex info "$work/round trip.wim" 1 | grep -q '^Name: *Round$' || fail "the captured image has the wrong name"
-run /Apply "$work/round trip.wim,1" "$work/applied"
+run /Apply "round trip.wim,1" applied
 diff -r "$work/source" "$work/applied" || fail "the applied tree differs from the source"
 run --version | grep -q "^Kestrel " || fail "kestrel --version"
 man -w kestrel >/dev/null || fail "man kestrel finds no page"

@@ -115,8 +115,9 @@ struct LauncherRun {
 };
 
 // Runs `program` with `args` without a display, TESTVAR set, and waits for it.
+// `caller` is the folder it is started in.
 LauncherRun runLauncher(const std::string& program, const std::vector<std::string>& args, const fs::path& errFile,
-                        bool linux32)
+                        const fs::path& caller, bool linux32)
 {
     std::vector<std::string> argv{program};
     if (linux32)
@@ -135,6 +136,7 @@ LauncherRun runLauncher(const std::string& program, const std::vector<std::strin
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addchdir_np(&actions, caller.c_str());
     LauncherRun run;
     pid_t pid = 0;
     const int rc = posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, argp.data(), envp.data());
@@ -200,7 +202,8 @@ TEST_P(LauncherRunTest, StartsTheMatchingBuildOrSaysWhatIsMissing)
         args.push_back(replaceAt(a, base.string()));
     if (c.linux32 && !fs::exists("/usr/bin/setarch"))
         GTEST_SKIP() << "no setarch to show the launcher a 32-bit system";
-    const LauncherRun run = runLauncher(program, args, base / "stderr.txt", c.linux32);
+    fs::create_directories(base / "caller");
+    const LauncherRun run = runLauncher(program, args, base / "stderr.txt", base / "caller", c.linux32);
 
     if (!c.started) {
         EXPECT_NE(run.exitCode, 0);
@@ -219,7 +222,8 @@ TEST_P(LauncherRunTest, StartsTheMatchingBuildOrSaysWhatIsMissing)
     const std::string record = waitForProbe(target.parent_path());
     ASSERT_FALSE(record.empty()) << "the started program wrote nothing";
 
-    std::string expected = "cwd=" + target.parent_path().string() + "\nCurrDir=" +
+    // Relative paths on the command line keep meaning the caller's folder.
+    std::string expected = "cwd=" + (base / "caller").string() + "\nCurrDir=" +
                            target.parent_path().string() + "\narg=" + target.string() + "\n";
     for (const std::string& a : c.expectedArgs)
         expected += "arg=" + replaceAt(a, base.string()) + "\n";
@@ -229,6 +233,8 @@ TEST_P(LauncherRunTest, StartsTheMatchingBuildOrSaysWhatIsMissing)
 const LaunchCase kLaunchCases[] = {
     {"present", "tool", Build::Probe, false, false, {"/Page", "@/a b.wim,1"}, true, {"/Page", "@/a b.wim,1"}},
     {"noParameters", "tool", Build::Probe, false, false, {}, true, {}},
+    {"relativePaths", "tool", Build::Probe, false, false, {"/Apply", "backup.wim,1", "restored"}, true,
+     {"/Apply", "backup.wim,1", "restored"}},
     {"blanksInFolder", "my tools", Build::Probe, false, false, {"/Apply", "@/x y.wim,1", "@/out dir"}, true,
      {"/Apply", "@/x y.wim,1", "@/out dir"}},
     {"throughLink", "lib/kestrel", Build::Probe, true, false, {"/Info", "a.wim"}, true, {"/Info", "a.wim"}},
