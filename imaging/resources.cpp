@@ -12,6 +12,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <new>
 
 namespace {
@@ -54,6 +55,10 @@ QByteArray UnpackResource(const char* container, qsizetype length)
         return QByteArray();
     const quint32 unpackedSize = ReadU32(container + 4);
     if (unpackedSize == 0 || static_cast<unsigned char>(container[8]) != kPropsSize)
+        return QByteArray();
+    // In a 32-bit build a size near 4 GiB does not fit a QByteArray: the sum
+    // would wrap to a tiny buffer that the decoder then writes past.
+    if (quint64(unpackedSize) + kUnpackedPadding > quint64(std::numeric_limits<qsizetype>::max()))
         return QByteArray();
 
     QByteArray out;

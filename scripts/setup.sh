@@ -28,6 +28,8 @@ packages=(
   shared-mime-info desktop-file-utils xdg-utils
   # the GNOME Files menu extension and the thumbnailer's sandbox
   libnautilus-extension-dev bubblewrap
+  # the static i386 launcher, the Debian package and its checks
+  g++-multilib dpkg-dev lintian
 )
 
 missing=()
