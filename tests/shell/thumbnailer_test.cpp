@@ -177,11 +177,15 @@ TEST_F(ThumbnailerTest, RunsInsideGnomesSandbox)
         ASSERT_TRUE(box.isValid());
         const QString inside = QStringLiteral("/tmp/gnome-desktop-file-to-thumbnail.wim");
         const QString output = QStringLiteral("/tmp/gnome-desktop-thumbnailer.png");
-        const QStringList args = base + QStringList{QStringLiteral("--ro-bind"), QStringLiteral(KESTREL_OUT_DIR),
-                                                    QStringLiteral(KESTREL_OUT_DIR), QStringLiteral("--bind"),
-                                                    box.path(), QStringLiteral("/tmp"), QStringLiteral("--ro-bind"),
-                                                    input, inside, kHost, QStringLiteral("--thumbnail"),
-                                                    QStringLiteral("64"), inside, output};
+        // The program is seen under /opt/kestrel, as an installed one would be
+        // under /usr: the build folder may itself lie under /tmp, which the
+        // sandbox replaces.
+        const QStringList args = base + QStringList{QStringLiteral("--bind"), box.path(), QStringLiteral("/tmp"),
+                                                    QStringLiteral("--ro-bind"), QStringLiteral(KESTREL_OUT_DIR),
+                                                    QStringLiteral("/opt/kestrel"), QStringLiteral("--ro-bind"),
+                                                    input, inside, QStringLiteral("/opt/kestrel/KestrelShell"),
+                                                    QStringLiteral("--thumbnail"), QStringLiteral("64"), inside,
+                                                    output};
         QString log;
         const int code = RunTool(bwrap, args, 60000, &log);
         const QStringList left = QDir(box.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
