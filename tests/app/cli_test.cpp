@@ -6,6 +6,7 @@
 #include "app/switches.h"
 #include "common/language.h"
 #include "common/registry.h"
+#include "common/systemwidth.h"
 #include "support/fusesupport.h"
 #include "support/testenv.h"
 
@@ -389,9 +390,13 @@ TEST_F(CommandLineRun, RegisterAndUnloadTheShellIntegration)
 
     const QString module = QFileInfo(program()).absolutePath() + QStringLiteral("/libKestrelShell.so");
     const Run menu = kestrel({QStringLiteral("/Register"), QStringLiteral("Memu")});
-    if (QFileInfo::exists(module)) {
+    if (QFileInfo::exists(module) && BuildMatchesSystemWidth(SystemMachine())) {
         expectOk(menu);
         expectOk(kestrel({QStringLiteral("/Unload"), QStringLiteral("Memu")}));
+    } else if (QFileInfo::exists(module)) {
+        // An i386 build on an x86-64 system registers nothing.
+        expectFailure(menu, 1);
+        EXPECT_TRUE(menu.err.contains(QStringLiteral("menu handler"))) << menu.err.toStdString();
     } else {
         expectFailure(menu, 1);
         EXPECT_TRUE(menu.err.contains(QStringLiteral("libKestrelShell.so"))) << menu.err.toStdString();
