@@ -55,6 +55,11 @@ QByteArray UnpackResource(const char* container, qsizetype length)
     const quint32 unpackedSize = ReadU32(container + 4);
     if (unpackedSize == 0 || static_cast<unsigned char>(container[8]) != kPropsSize)
         return QByteArray();
+    // LZMA packs no better than about 7,000 to 1 (long runs of one byte): a
+    // header claiming more than the stream can hold is damage, refused before
+    // the buffer for it is allocated.
+    if (quint64(unpackedSize) > quint64(length - kContainerHeaderSize) * kMaxPackingRatio)
+        return QByteArray();
 
     QByteArray out;
     try {
