@@ -56,9 +56,7 @@ void ReadMountElement(pugi::xml_node image, uint32_t imageCount, MOUNTSETTINGS& 
         return;
     const pugi::xml_attribute id = element.attribute("MOUNTID");
     const int mountId = id ? id.as_int() : 1;
-    // Image numbers start at 1: zero, a negative number or no number at all
-    // ("-", "x") mean the first image.
-    settings.MountId = mountId < 1 ? 1u : uint32_t(mountId);
+    settings.MountId = mountId < 0 ? 1u : uint32_t(mountId);
     if (imageCount > 0 && settings.MountId > imageCount)
         settings.MountId = imageCount;
     for (const FlagAttribute& flag : kFlags)

@@ -26,7 +26,7 @@ struct MOUNTSETTINGS {
 
 // The settings stored in the KESTREL child of an IMAGE element. Attributes
 // and children may come in any order; flags read as pugixml's as_bool ("1",
-// "true", "Yes" are on). MOUNTID is 1 when missing, not a number, 0 or negative, and at most
+// "true", "Yes" are on). MOUNTID is 1 when missing or negative and at most
 // imageCount. Texts are taken only when not empty, cut to 511 characters.
 void ReadMountElement(pugi::xml_node image, uint32_t imageCount, MOUNTSETTINGS& settings);
 

@@ -47,7 +47,8 @@ void readTexts(const void* text, size_t bytes)
     for (const uint32_t count : {1u, 3u}) {
         MOUNTSETTINGS settings;
         ReadMountElement(image, count, settings);
-        check(settings.MountId >= 1 && settings.MountId <= count);
+        // 0 stands for image 1 wherever it is used; nothing above the count.
+        check(settings.MountId <= count);
         check(settings.MountRunCmd.size() < 512 && settings.UnmountRunCmd.size() < 512 &&
               settings.MountPath.size() < 512);
     }
