@@ -60,6 +60,11 @@ QByteArray UnpackResource(const char* container, qsizetype length)
     // would wrap to a tiny buffer that the decoder then writes past.
     if (quint64(unpackedSize) + kUnpackedPadding > quint64(std::numeric_limits<qsizetype>::max()))
         return QByteArray();
+    // LZMA packs no better than about 7,000 to 1 (long runs of one byte): a
+    // header claiming more than the stream can hold is damage, refused before
+    // the buffer for it is allocated.
+    if (quint64(unpackedSize) > quint64(length - kContainerHeaderSize) * kMaxPackingRatio)
+        return QByteArray();
 
     QByteArray out;
     try {

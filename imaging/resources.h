@@ -38,10 +38,12 @@ inline constexpr qsizetype kContainerHeaderSize = 14;
 // The wimlib name table: each entry point's name in a zero-padded slot.
 inline constexpr int kWimlibNameSlot = 64;
 inline constexpr qsizetype kUnpackedPadding = 16;
+// No LZMA stream unpacks to more than this many times its own size.
+inline constexpr quint64 kMaxPackingRatio = 16384;
 
 // Unpacks a container of `length` bytes. Returns a null QByteArray when the
-// magic is not "LZMA", the unpacked size is 0, the container is shorter than
-// 15 bytes, the properties are not 5 bytes, memory runs out, or the stream is
+// magic is not "LZMA", the unpacked size is 0 or more than kMaxPackingRatio
+// times the stream, the container is shorter than 15 bytes, the properties are not 5 bytes, memory runs out, or the stream is
 // damaged or too short for the size it claims. On success size() is the
 // unpacked size and kUnpackedPadding zero bytes follow it in the buffer (a
 // copy that detaches keeps only Qt's one terminating zero).

@@ -5,6 +5,7 @@
 #include "internal.h"
 #include "mounttable.h"
 #include "progress.h"
+#include "wimheader.h"
 
 #include <dirent.h>
 #include <malloc.h>
@@ -99,6 +100,10 @@ int openWim(const std::string& path, int flags, WIMStruct** wim, int* fd)
     static std::mutex openMutex;
     std::lock_guard lock(openMutex);
     const std::set<int> before = openDescriptors();
+    if (!HeaderFitsFile(path)) {
+        errno = 0;
+        return WIMLIB_ERR_INVALID_HEADER;
+    }
     errno = 0;
     const int ret = wimlib_open_wim(path.c_str(), flags, wim);
     const int saved = errno;

@@ -7,6 +7,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -48,7 +49,10 @@ std::string unescapeValue(const std::string& v)
 {
     std::string out;
     for (size_t i = 0; i < v.size(); ++i) {
-        if (v[i] == '%' && i + 2 < v.size()) {
+        // Only "%" and two hexadecimal digits is an escape; strtol would also
+        // take signs, blanks and a single digit.
+        if (v[i] == '%' && i + 2 < v.size() && std::isxdigit(static_cast<unsigned char>(v[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(v[i + 2]))) {
             out += static_cast<char>(std::strtol(v.substr(i + 1, 2).c_str(), nullptr, 16));
             i += 2;
         } else {
@@ -240,6 +244,13 @@ bool ReadMountRecord(const std::string& file, MountRecord& r)
             r.staging = value;
         else if (key == "token")
             r.token = value;
+    }
+    // Paths hold no zero byte: a record with one (written raw or as %00) is
+    // not one the service wrote, and cut at the zero it would name another
+    // folder or file.
+    for (const std::string* value : {&r.mountPath, &r.wimPath, &r.tempPath, &r.staging, &r.token}) {
+        if (value->find('\0') != std::string::npos)
+            return false;
     }
     return !r.mountPath.empty() && !r.wimPath.empty() && r.index > 0;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "wimheader.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -109,6 +110,33 @@ bool ReadWimHeader(int fd, WimHeader& header)
     if (std::memcmp(header.bytes, "MSWIM\0\0\0", 8) != 0 || readLe(header.bytes + kPartOffset + 2, 2) > 1) {
         errno = ENOEXEC;
         return false;
+    }
+    return true;
+}
+
+bool HeaderFitsFile(const std::string& path)
+{
+    // No chunked format packs better than this; LZMS, the best, stays well below.
+    constexpr uint64_t kMaxUnpackRatio = 65536;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return true;
+    WimHeader header;
+    struct stat st{};
+    const bool read = ::fstat(fd, &st) == 0 && readAll(fd, header.bytes, kWimHeaderSize, 0);
+    ::close(fd);
+    if (!read || std::memcmp(header.bytes, "MSWIM\0\0\0", 8) != 0)
+        return true;
+    const uint64_t fileSize = static_cast<uint64_t>(st.st_size);
+    for (const size_t at : {kBlobTableEntry, kXmlEntry, kIntegrityEntry}) {
+        const Entry e = readEntry(header.bytes + at);
+        if (e.sizeInWim == 0 && e.originalSize == 0)
+            continue;
+        if (e.offset > fileSize || e.sizeInWim > fileSize - e.offset)
+            return false;
+        const uint64_t ratio = (e.flags & kFlagCompressed) ? kMaxUnpackRatio : 1;
+        if (e.originalSize / ratio > e.sizeInWim)
+            return false;
     }
     return true;
 }

@@ -26,6 +26,13 @@ struct WimHeader {
 
 // Reads and checks the header of an ordinary (not split, not pipable) file.
 bool ReadWimHeader(int fd, WimHeader& header);
+// Whether every resource the header of an image file points at (blob table,
+// XML, integrity table) lies inside the file and claims no more unpacked
+// bytes than its stored bytes can give. wimlib allocates what the header
+// claims before it reads, so a forged header on a small file would cost
+// gigabytes. Files of other kinds (pipable, not an image file) pass: wimlib
+// judges them.
+bool HeaderFitsFile(const std::string& path);
 // Writes the whole header in one write and syncs the file.
 bool WriteWimHeader(int fd, const WimHeader& header);
 

@@ -102,6 +102,17 @@ TEST(LzmaContainer, HeaderHoldsMagicSizeAndProperties)
     EXPECT_LT(packed.size(), input.size() / 4);
 }
 
+TEST(LzmaContainer, LongRunsUnpackWithinTheRatioBound)
+{
+    // A run of one byte packs about as well as LZMA can; the bound on the
+    // claimed size must leave room for it.
+    const QByteArray run(8 * 1024 * 1024, 'k');
+    const QByteArray packed = PackResource(run);
+    ASSERT_FALSE(packed.isNull());
+    EXPECT_GT(quint64(run.size()), quint64(packed.size()) * 1000);
+    EXPECT_EQ(UnpackResource(packed), run);
+}
+
 TEST(LzmaContainer, DamagedContainersAreRefused)
 {
     const QByteArray good = PackResource(WordyBytes(200000) + RandomBytes(20000, 3));

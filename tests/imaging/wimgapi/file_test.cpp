@@ -213,6 +213,41 @@ TEST_F(WimFileTest, BadInputFailsCleanly)
     EXPECT_FALSE(WIMCloseHandle(nullptr));
 }
 
+TEST_F(WimFileTest, HeaderClaimingMoreThanTheFileHoldsIsRefused)
+{
+    // A file with an integrity table, so that all three resources the
+    // header points at are there.
+    const std::string good = dir + "/checked.wim";
+    ASSERT_EQ(RunCommand("wimlib-imagex capture " + Quote(tree) + " " + Quote(good) + " --check >/dev/null"), 0);
+    const std::string content = ReadFile(good);
+    ASSERT_TRUE(OpenRead(good));
+    auto patched = [&](size_t at, uint64_t value) {
+        std::string b = content;
+        for (int i = 0; i < 8; ++i)
+            b[at + i] = static_cast<char>(value >> (8 * i));
+        return b;
+    };
+    // Entries: blob table at 48, XML at 72, integrity table at 124; each is
+    // the stored size (7 bytes) and flags, the offset, the unpacked size.
+    const struct {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"XML of 8 GiB", patched(72 + 16, 8ull << 30)},
+        {"blob table of 8 GiB", patched(48 + 16, 8ull << 30)},
+        {"XML past the end", patched(72 + 8, content.size() - 10)},
+        {"integrity table past the end", patched(124 + 8, uint64_t(1) << 40)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir + "/forged.wim";
+        WriteFile(path, c.bytes);
+        errno = 0;
+        EXPECT_FALSE(OpenRead(path));
+        EXPECT_EQ(errno, ENOEXEC) << strerror(errno);
+    }
+}
+
 TEST_F(WimFileTest, ImageKeepsItsFileAlive)
 {
     const std::string wim = dir + "/alive.wim";

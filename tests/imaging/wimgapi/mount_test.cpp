@@ -111,17 +111,6 @@ pid_t servicePid(const std::string& mountDir)
     return -1;
 }
 
-std::vector<WIM_MOUNT_INFO_LEVEL1> mountInfo()
-{
-    DWORD count = 0, bytes = 0;
-    EXPECT_TRUE(WIMGetMountedImageInfo(MountedImageInfoLevel1, &count, nullptr, 0, &bytes));
-    std::vector<WIM_MOUNT_INFO_LEVEL1> list(count);
-    if (count) {
-        EXPECT_TRUE(WIMGetMountedImageInfo(MountedImageInfoLevel1, &count, list.data(), bytes, &bytes));
-    }
-    return list;
-}
-
 std::vector<WIM_MOUNT_LIST> mountList()
 {
     DWORD bytes = 0;
@@ -198,7 +187,7 @@ TEST_F(MountTest, ReadOnlyMountIsListedAndReadable)
     EXPECT_EQ(S(list[0].MountPath), m);
     EXPECT_EQ(list[0].ImageIndex, 1u);
     EXPECT_FALSE(list[0].MountedForRW);
-    const auto info = mountInfo();
+    const auto info = MountInfo();
     ASSERT_EQ(info.size(), 1u);
     EXPECT_EQ(info[0].MountFlags, static_cast<DWORD>(WIM_MOUNT_FLAG_MOUNTED));
     // A buffer too small says so and tells the size.
@@ -227,7 +216,7 @@ TEST_F(MountTest, ReadOnlyMountIsListedAndReadable)
     ASSERT_TRUE(WIMUnmountImage(U(m).c_str(), nullptr, 0, FALSE)) << strerror(errno);
     EXPECT_FALSE(isMounted(m));
     EXPECT_TRUE(mountList().empty());
-    EXPECT_TRUE(mountInfo().empty());
+    EXPECT_TRUE(MountInfo().empty());
 }
 
 TEST_F(MountTest, ReadWriteMountCommitsOnlyWhenAsked)
@@ -237,7 +226,7 @@ TEST_F(MountTest, ReadWriteMountCommitsOnlyWhenAsked)
     ASSERT_TRUE(WIMMountImage(U(m).c_str(), U(wim).c_str(), 1, U(temp).c_str())) << strerror(errno);
     ASSERT_EQ(mountList().size(), 1u);
     EXPECT_TRUE(mountList()[0].MountedForRW);
-    EXPECT_EQ(mountInfo()[0].MountFlags, static_cast<DWORD>(WIM_MOUNT_FLAG_MOUNTED | WIM_MOUNT_FLAG_READWRITE));
+    EXPECT_EQ(MountInfo()[0].MountFlags, static_cast<DWORD>(WIM_MOUNT_FLAG_MOUNTED | WIM_MOUNT_FLAG_READWRITE));
     WriteFile(m + "/discarded.txt", "never kept");
     ASSERT_TRUE(WIMUnmountImage(U(m).c_str(), U(wim).c_str(), 1, FALSE)) << strerror(errno);
     EXPECT_EQ(ReadFile(wim), before);
@@ -300,7 +289,7 @@ TEST_F(MountTest, MountsOfOtherToolsAreListed)
     EXPECT_EQ(S(list[0].MountPath), m);
     EXPECT_EQ(list[0].ImageIndex, 2u);
     EXPECT_FALSE(list[0].MountedForRW);
-    EXPECT_EQ(mountInfo()[0].MountFlags, static_cast<DWORD>(WIM_MOUNT_FLAG_MOUNTED));
+    EXPECT_EQ(MountInfo()[0].MountFlags, static_cast<DWORD>(WIM_MOUNT_FLAG_MOUNTED));
     ASSERT_TRUE(WIMUnmountImage(U(m).c_str(), nullptr, 0, FALSE)) << strerror(errno);
     EXPECT_FALSE(isMounted(m));
 }
@@ -315,7 +304,7 @@ TEST_F(MountTest, KilledServiceLeavesARemountableMount)
     for (int i = 0; i < 500 && fs::exists("/proc/" + std::to_string(pid)); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
 
-    auto info = mountInfo();
+    auto info = MountInfo();
     ASSERT_EQ(info.size(), 1u);
     EXPECT_EQ(S(info[0].MountPath), m);
     EXPECT_EQ(S(info[0].WimPath), wim);
@@ -324,15 +313,15 @@ TEST_F(MountTest, KilledServiceLeavesARemountableMount)
               static_cast<DWORD>(WIM_MOUNT_FLAG_REMOUNTABLE));
     // Cleaning up invalid mounts keeps the remountable one.
     EXPECT_TRUE(WIMDeleteImageMounts(0));
-    ASSERT_EQ(mountInfo().size(), 1u);
+    ASSERT_EQ(MountInfo().size(), 1u);
 
     ASSERT_TRUE(WIMRemountImage(U(m).c_str(), 0)) << strerror(errno);
-    info = mountInfo();
+    info = MountInfo();
     ASSERT_EQ(info.size(), 1u);
     EXPECT_EQ(info[0].MountFlags, static_cast<DWORD>(WIM_MOUNT_FLAG_MOUNTED));
     EXPECT_EQ(ReadFile(m + "/b.bin").size(), 70004u);
     ASSERT_TRUE(WIMUnmountImage(U(m).c_str(), nullptr, 0, FALSE));
-    EXPECT_TRUE(mountInfo().empty());
+    EXPECT_TRUE(MountInfo().empty());
 }
 
 TEST_F(MountTest, StoppedServiceDoesNotHangTheList)
@@ -342,7 +331,7 @@ TEST_F(MountTest, StoppedServiceDoesNotHangTheList)
     const pid_t pid = servicePid(m);
     ASSERT_GT(pid, 0);
     ASSERT_EQ(::kill(pid, SIGSTOP), 0);
-    const auto info = mountInfo(); // returns although the mount cannot answer
+    const auto info = MountInfo(); // returns although the mount cannot answer
     ::kill(pid, SIGCONT);
     ASSERT_EQ(info.size(), 1u);
     EXPECT_EQ(info[0].MountFlags & WIM_MOUNT_FLAG_MOUNTED, 0u);
@@ -350,7 +339,7 @@ TEST_F(MountTest, StoppedServiceDoesNotHangTheList)
     DWORD flags = 0;
     for (int i = 0; i < 500 && flags != WIM_MOUNT_FLAG_MOUNTED; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        flags = mountInfo()[0].MountFlags;
+        flags = MountInfo()[0].MountFlags;
     }
     EXPECT_EQ(flags, static_cast<DWORD>(WIM_MOUNT_FLAG_MOUNTED));
     EXPECT_TRUE(WIMUnmountImage(U(m).c_str(), nullptr, 0, FALSE)) << strerror(errno);
@@ -371,11 +360,11 @@ TEST_F(MountTest, DeleteAllMountsLeavesNothing)
     ASSERT_TRUE(WIMMountImage(U(dead).c_str(), U(wim).c_str(), 1, nullptr));
     WriteFile(rw + "/change.txt", "discarded");
     ::kill(servicePid(dead), SIGKILL);
-    EXPECT_EQ(mountInfo().size(), 4u);
+    EXPECT_EQ(MountInfo().size(), 4u);
 
     ASSERT_TRUE(WIMDeleteImageMounts(WIM_DELETE_MOUNTS_ALL)) << strerror(errno);
     EXPECT_TRUE(wimfsMounts().empty());
-    EXPECT_TRUE(mountInfo().empty());
+    EXPECT_TRUE(MountInfo().empty());
     EXPECT_EQ(ReadFile(wim), before);
 }
 

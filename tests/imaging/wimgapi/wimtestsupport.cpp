@@ -216,4 +216,15 @@ void SampleTreeTest::SetUp()
     }
 }
 
+std::vector<WIM_MOUNT_INFO_LEVEL1> MountInfo()
+{
+    DWORD count = 0, bytes = 0;
+    EXPECT_TRUE(WIMGetMountedImageInfo(MountedImageInfoLevel1, &count, nullptr, 0, &bytes));
+    std::vector<WIM_MOUNT_INFO_LEVEL1> list(count);
+    if (count) {
+        EXPECT_TRUE(WIMGetMountedImageInfo(MountedImageInfoLevel1, &count, list.data(), bytes, &bytes));
+    }
+    return list;
+}
+
 } // namespace wimtest

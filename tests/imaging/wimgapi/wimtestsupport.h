@@ -59,6 +59,8 @@ private:
     HANDLE m_h;
 };
 
+// The layer's list of mounts (level 1): the mount table's and the records'.
+std::vector<WIM_MOUNT_INFO_LEVEL1> MountInfo();
 // Opens an image file for reading (retrying with the LZMS flag as callers do).
 Handle OpenRead(const std::string& path);
 Handle OpenWrite(const std::string& path, DWORD disposition, DWORD compression = WIM_COMPRESS_LZX);
