@@ -13,7 +13,7 @@ namespace {
 QString homeFolder(const char* variable, const char* fallback)
 {
     const QString set = qEnvironmentVariable(variable);
-    // The specification ignores a relative value.
+    // A relative value is ignored, as the XDG base directory rules say.
     if (!set.isEmpty() && QDir::isAbsolutePath(set))
         return QDir::cleanPath(set);
     return QDir::cleanPath(QDir::homePath() + QLatin1Char('/') + QLatin1String(fallback));
