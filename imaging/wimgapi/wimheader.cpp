@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -138,6 +139,21 @@ bool HeaderFitsFile(const std::string& path)
         if (e.originalSize / ratio > e.sizeInWim)
             return false;
     }
+    // wimlib makes room for every counted image before it reads them, and
+    // each image has its metadata entry (50 bytes) in the first part's blob
+    // table: a count the table cannot hold is damage.
+    const auto le = [&](size_t at, int width) {
+        uint64_t v = 0;
+        for (int i = width - 1; i >= 0; --i)
+            v = v << 8 | header.bytes[at + i];
+        return v;
+    };
+    constexpr uint64_t kBlobEntryBytes = 50;
+    const uint64_t part = le(40, 2);
+    const uint64_t images = le(44, 4);
+    const Entry blobs = readEntry(header.bytes + kBlobTableEntry);
+    if (part <= 1 && images > std::max(blobs.sizeInWim, blobs.originalSize) / kBlobEntryBytes)
+        return false;
     return true;
 }
 
