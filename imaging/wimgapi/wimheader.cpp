@@ -62,6 +62,18 @@ void writeEntry(unsigned char* p, const Entry& e)
     writeLe(p + 16, e.originalSize, 8);
 }
 
+// A resource entry that lies inside the file and does not claim to unpack to
+// more than any chunked format can: no format packs better than this ratio,
+// and LZMS, the best, stays well below it.
+bool resourceFits(const Entry& e, uint64_t fileSize)
+{
+    constexpr uint64_t kMaxUnpackRatio = 65536;
+    if (e.offset > fileSize || e.sizeInWim > fileSize - e.offset)
+        return false;
+    const uint64_t ratio = (e.flags & kFlagCompressed) ? kMaxUnpackRatio : 1;
+    return e.originalSize / ratio <= e.sizeInWim;
+}
+
 // pread/pwrite of a whole range; a short transfer that sets no errno is a
 // full disk (write) or a file cut short (read).
 bool readAll(int fd, void* buffer, size_t size, uint64_t offset)
@@ -117,43 +129,56 @@ bool ReadWimHeader(int fd, WimHeader& header)
 
 bool HeaderFitsFile(const std::string& path)
 {
-    // No chunked format packs better than this; LZMS, the best, stays well below.
-    constexpr uint64_t kMaxUnpackRatio = 65536;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return true;
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
     WimHeader header;
     struct stat st{};
-    const bool read = ::fstat(fd, &st) == 0 && readAll(fd, header.bytes, kWimHeaderSize, 0);
-    ::close(fd);
-    if (!read || std::memcmp(header.bytes, "MSWIM\0\0\0", 8) != 0)
+    if (::fstat(fd, &st) != 0 || !readAll(fd, header.bytes, kWimHeaderSize, 0) ||
+        std::memcmp(header.bytes, "MSWIM\0\0\0", 8) != 0)
         return true;
     const uint64_t fileSize = static_cast<uint64_t>(st.st_size);
     for (const size_t at : {kBlobTableEntry, kXmlEntry, kIntegrityEntry}) {
         const Entry e = readEntry(header.bytes + at);
-        if (e.sizeInWim == 0 && e.originalSize == 0)
-            continue;
-        if (e.offset > fileSize || e.sizeInWim > fileSize - e.offset)
-            return false;
-        const uint64_t ratio = (e.flags & kFlagCompressed) ? kMaxUnpackRatio : 1;
-        if (e.originalSize / ratio > e.sizeInWim)
+        if ((e.sizeInWim != 0 || e.originalSize != 0) && !resourceFits(e, fileSize))
             return false;
     }
     // wimlib makes room for every counted image before it reads them, and
-    // each image has its metadata entry (50 bytes) in the first part's blob
-    // table: a count the table cannot hold is damage.
-    const auto le = [&](size_t at, int width) {
-        uint64_t v = 0;
-        for (int i = width - 1; i >= 0; --i)
-            v = v << 8 | header.bytes[at + i];
-        return v;
-    };
-    constexpr uint64_t kBlobEntryBytes = 50;
-    const uint64_t part = le(40, 2);
-    const uint64_t images = le(44, 4);
+    // each image has its metadata entry in the first part's blob table: a
+    // count the table cannot hold is damage.
+    const uint64_t part = readLe(header.bytes + kPartOffset, 2);
+    const uint64_t images = readLe(header.bytes + kImageCountOffset, 4);
     const Entry blobs = readEntry(header.bytes + kBlobTableEntry);
-    if (part <= 1 && images > std::max(blobs.sizeInWim, blobs.originalSize) / kBlobEntryBytes)
+    if (part > 1 || images == 0)
+        return true;
+    if (images > std::max(blobs.sizeInWim, blobs.originalSize) / kBlobRecordSize)
         return false;
+    if (blobs.flags & kFlagCompressed)
+        return true;
+    // wimlib loads an image's whole metadata resource into memory at the size
+    // its entry claims, so those entries must fit the file as well. The table
+    // lies inside the file (checked above); it is read in slices.
+    constexpr uint64_t kSlice = kBlobRecordSize * 1310;
+    std::vector<unsigned char> slice;
+    uint64_t seen = 0;
+    for (uint64_t done = 0; done + kBlobRecordSize <= blobs.sizeInWim && seen < images; done += kSlice) {
+        const uint64_t size = std::min<uint64_t>(kSlice, blobs.sizeInWim - done) / kBlobRecordSize * kBlobRecordSize;
+        slice.resize(size);
+        if (!readAll(fd, slice.data(), size, blobs.offset + done))
+            return true; // wimlib reports a table it cannot read
+        for (size_t at = 0; at < size && seen < images; at += kBlobRecordSize) {
+            const Entry e = readEntry(slice.data() + at);
+            if (!(e.flags & kFlagMetadata) || (e.flags & kFlagSolid))
+                continue;
+            ++seen;
+            if (!resourceFits(e, fileSize))
+                return false;
+        }
+    }
     return true;
 }
 

@@ -221,14 +221,27 @@ TEST_F(WimFileTest, HeaderClaimingMoreThanTheFileHoldsIsRefused)
     ASSERT_EQ(RunCommand("wimlib-imagex capture " + Quote(tree) + " " + Quote(good) + " --check >/dev/null"), 0);
     const std::string content = ReadFile(good);
     ASSERT_TRUE(OpenRead(good));
-    auto patched = [&](size_t at, uint64_t value) {
+    auto le = [&](size_t at, int width) {
+        uint64_t v = 0;
+        for (int i = width - 1; i >= 0; --i)
+            v = v << 8 | static_cast<unsigned char>(content[at + i]);
+        return v;
+    };
+    auto patched = [&](size_t at, uint64_t value, int width = 8) {
         std::string b = content;
-        for (int i = 0; i < 8; ++i)
+        for (int i = 0; i < width; ++i)
             b[at + i] = static_cast<char>(value >> (8 * i));
         return b;
     };
     // Entries: blob table at 48, XML at 72, integrity table at 124; each is
     // the stored size (7 bytes) and flags, the offset, the unpacked size.
+    // The blob table holds 50-byte entries of the same shape; the image's
+    // metadata is the one flagged 2.
+    size_t metadata = 0;
+    for (size_t at = le(48 + 8, 8); at + 50 <= le(48 + 8, 8) + le(48, 7); at += 50)
+        if (content[at + 7] & 2)
+            metadata = at;
+    ASSERT_NE(metadata, 0u);
     const struct {
         const char* name;
         std::string bytes;
@@ -237,6 +250,9 @@ TEST_F(WimFileTest, HeaderClaimingMoreThanTheFileHoldsIsRefused)
         {"blob table of 8 GiB", patched(48 + 16, 8ull << 30)},
         {"XML past the end", patched(72 + 8, content.size() - 10)},
         {"integrity table past the end", patched(124 + 8, uint64_t(1) << 40)},
+        {"a hundred million images", patched(44, 100000000, 4)},
+        {"image metadata of 3.5 GiB", patched(metadata + 16, 3584ull << 20)},
+        {"image metadata past the end", patched(metadata + 8, content.size() - 10)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
