@@ -138,10 +138,18 @@ bool HeaderFitsFile(const std::string& path)
     } closer{fd};
     WimHeader header;
     struct stat st{};
-    if (::fstat(fd, &st) != 0 || !readAll(fd, header.bytes, kWimHeaderSize, 0) ||
-        std::memcmp(header.bytes, "MSWIM\0\0\0", 8) != 0)
+    if (::fstat(fd, &st) != 0 || !readAll(fd, header.bytes, kWimHeaderSize, 0))
         return true;
     const uint64_t fileSize = static_cast<uint64_t>(st.st_size);
+    // A pipable file (written for streaming) starts with an empty header
+    // under its own magic; wimlib takes the last 208 bytes of the file as the
+    // real header, whatever their magic.
+    if (std::memcmp(header.bytes, "WLPWM\0\0\0", 8) == 0) {
+        if (fileSize < kWimHeaderSize || !readAll(fd, header.bytes, kWimHeaderSize, fileSize - kWimHeaderSize))
+            return true;
+    } else if (std::memcmp(header.bytes, "MSWIM\0\0\0", 8) != 0) {
+        return true;
+    }
     for (const size_t at : {kBlobTableEntry, kXmlEntry, kIntegrityEntry}) {
         const Entry e = readEntry(header.bytes + at);
         if ((e.sizeInWim != 0 || e.originalSize != 0) && !resourceFits(e, fileSize))

@@ -30,8 +30,8 @@ bool ReadWimHeader(int fd, WimHeader& header);
 // XML, integrity table) lies inside the file and claims no more unpacked
 // bytes than its stored bytes can give. wimlib allocates what the header
 // claims before it reads, so a forged header on a small file would cost
-// gigabytes. Files of other kinds (pipable, not an image file) pass: wimlib
-// judges them.
+// gigabytes. Pipable files are checked the same way; files of other kinds
+// pass, for wimlib to judge.
 bool HeaderFitsFile(const std::string& path);
 // Writes the whole header in one write and syncs the file.
 bool WriteWimHeader(int fd, const WimHeader& header);

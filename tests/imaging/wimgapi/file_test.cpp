@@ -262,6 +262,18 @@ TEST_F(WimFileTest, HeaderClaimingMoreThanTheFileHoldsIsRefused)
         EXPECT_FALSE(OpenRead(path));
         EXPECT_EQ(errno, ENOEXEC) << strerror(errno);
     }
+    // A pipable file carries its real header at its end.
+    const std::string pipable = dir + "/pipable.wim";
+    ASSERT_EQ(RunCommand("wimlib-imagex capture " + Quote(tree) + " " + Quote(pipable) + " --pipable 2>/dev/null"), 0);
+    ASSERT_TRUE(OpenRead(pipable));
+    std::string forged = ReadFile(pipable);
+    ASSERT_EQ(forged.substr(forged.size() - 208, 5), "WLPWM");
+    for (int i = 0; i < 8; ++i)
+        forged[forged.size() - 208 + 72 + 16 + i] = static_cast<char>((8ull << 30) >> (8 * i));
+    WriteFile(pipable, forged);
+    errno = 0;
+    EXPECT_FALSE(OpenRead(pipable));
+    EXPECT_EQ(errno, ENOEXEC) << strerror(errno);
 }
 
 TEST_F(WimFileTest, ImageKeepsItsFileAlive)
