@@ -5,9 +5,11 @@
 #include "internal.h"
 #include "mounttable.h"
 #include "progress.h"
+#include "replace.h"
 #include "wimheader.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <malloc.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -258,8 +260,7 @@ bool WimFile::commit()
     // A file that held no image yet is written whole, as a new file would be.
     const bool rebuild = diskImages == 0;
     // What the file held must be on the disk before the header that points
-    // past it; a file that held nothing has nothing to lose (a new file that
-    // replaces another one is synced before it takes that one's place).
+    // past it.
     int writeFlags = rebuild ? 0 : WIMLIB_WRITE_FLAG_FSYNC;
     if (isSolid())
         writeFlags |= WIMLIB_WRITE_FLAG_SOLID;
@@ -267,14 +268,13 @@ bool WimFile::commit()
     // there, instead of rebuilding the file under a new name.
     if (pendingDeletion)
         writeFlags |= WIMLIB_WRITE_FLAG_SOFT_DELETE;
-    if (rebuild)
-        writeFlags |= WIMLIB_WRITE_FLAG_REBUILD;
     errno = 0;
-    const int ret = wimlib_overwrite(wim, writeFlags, 0);
+    const int ret = rebuild ? writeWhole(writeFlags) : wimlib_overwrite(wim, writeFlags, 0);
     if (ret != 0)
         return discard(ret);
-    // wimlib released the lock as its write ended.
-    locked = false;
+    // wimlib released the lock as its write ended; the lock of a file written
+    // whole went with the file it replaced.
+    unlock();
     pending = false;
     pendingDeletion = false;
     pendingElements.clear();
@@ -288,6 +288,56 @@ bool WimFile::commit()
         return false;
     }
     return true;
+}
+
+int WimFile::writeWhole(int writeFlags)
+{
+    // Written under a new name beside the file and renamed over it, as
+    // wimlib's rebuilding overwrite does, but without its sync: the file held
+    // no image, so a crash can lose nothing, and a new file is not synced by
+    // any copying tool either.
+    wimlib_wim_info info{};
+    wimlib_get_wim_info(wim, &info);
+    if (info.has_integrity_table)
+        writeFlags |= WIMLIB_WRITE_FLAG_CHECK_INTEGRITY;
+    if (info.pipable)
+        writeFlags |= WIMLIB_WRITE_FLAG_PIPABLE;
+    std::string fresh;
+    if (!MakeReplacementName(path, fresh))
+        return WIMLIB_ERR_OPEN;
+    // Written through a descriptor of the empty file the name was made with:
+    // a path would have wimlib truncate it, and ext4 then writes the whole
+    // file out when it is closed, as it does for a file replaced by
+    // truncation.
+    int ret = WIMLIB_ERR_OPEN;
+    const int out = ::open(fresh.c_str(), O_WRONLY | O_CLOEXEC);
+    if (out >= 0) {
+        ret = wimlib_write_to_fd(wim, out, WIMLIB_ALL_IMAGES, writeFlags, 0);
+        if (::close(out) != 0 && ret == 0)
+            ret = WIMLIB_ERR_WRITE;
+    }
+    if (ret == 0) {
+        // Still the file this change was made from and locked (see commit).
+        struct stat held{}, named{};
+        if (::fstat(wimFd, &held) != 0 || ::stat(path.c_str(), &named) != 0 || held.st_dev != named.st_dev ||
+            held.st_ino != named.st_ino) {
+            errno = EBUSY;
+            ret = WIMLIB_ERR_RENAME;
+        } else {
+            // The name was made private; the file keeps the mode it had. The
+            // empty file goes first, because ext4 writes a file out before it
+            // is renamed over another one.
+            if (::chmod(fresh.c_str(), held.st_mode & 07777) != 0 || ::unlink(path.c_str()) != 0 ||
+                ::renameat2(AT_FDCWD, fresh.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) != 0)
+                ret = WIMLIB_ERR_RENAME;
+        }
+    }
+    if (ret != 0) {
+        const int saved = errno;
+        ::unlink(fresh.c_str());
+        errno = saved;
+    }
+    return ret;
 }
 
 bool WimFile::flush()

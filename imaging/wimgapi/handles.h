@@ -136,6 +136,9 @@ struct WimFile : HandleObject {
     void unlock();
     // Writes the in-memory changes to disk, reopens and releases the lock.
     bool commit();
+    // Writes the file whole under a new name and puts it in place; a wimlib
+    // error code.
+    int writeWhole(int writeFlags);
     // Writes a pending change, if any (see wimgapi.h); releases the lock.
     bool flush();
     // Drops in-memory changes after a failed wimlib call, keeping the errno

@@ -88,9 +88,11 @@ bool writeEmptyFile(const std::string& path, DWORD compression, bool replace)
     WIMStruct* wim = nullptr;
     errno = 0;
     int ret = wimlib_create_new_wim(static_cast<enum wimlib_compression_type>(compression), &wim);
+    // Not synced here: a replacement is synced before it takes the old
+    // file's place, and a new file replaces nothing.
     if (ret == 0)
         ret = wimlib_write(wim, target.c_str(), WIMLIB_ALL_IMAGES,
-                           (compression == WIM_COMPRESS_LZMS ? WIMLIB_WRITE_FLAG_SOLID : 0) | WIMLIB_WRITE_FLAG_FSYNC, 1);
+                           compression == WIM_COMPRESS_LZMS ? WIMLIB_WRITE_FLAG_SOLID : 0, 1);
     const int saved = errno;
     wimlib_free(wim);
     errno = saved;

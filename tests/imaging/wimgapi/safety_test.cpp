@@ -269,6 +269,19 @@ TEST_F(SafetyTest, ReplacementAndAppendExcludeEachOther)
     ASSERT_EQ(::stat(wim.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0604u);
     EXPECT_NE(RunOutput("wimlib-imagex info " + Quote(wim)).find("Image Count:    0"), std::string::npos);
+
+    // The first image written into the empty file replaces it whole; the
+    // mode stays and no new file is left beside it.
+    {
+        Handle file = OpenWrite(wim, WIM_OPEN_EXISTING);
+        Handle image(WIMCaptureImage(file.get(), U(tree).c_str(), 0));
+        ASSERT_TRUE(image) << strerror(errno);
+    }
+    ASSERT_EQ(::stat(wim.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0604u);
+    EXPECT_TRUE(WimVerify(wim));
+    for (const auto& entry : fs::directory_iterator(dir))
+        EXPECT_EQ(entry.path().filename().string().find(".kestrel-new-"), std::string::npos) << entry.path();
 }
 
 } // namespace
