@@ -5,7 +5,9 @@
 # ESD conversion against "wimlib-imagex export --solid", each with the thread
 # count the page's code uses, the conversion at the page's LZMS level (100).
 # Prints the time ratio page / wimlib-imagex of each (wall clock and CPU); it
-# asserts nothing.
+# asserts nothing. The page's figure runs from the click on the start button
+# to the task's end, as a user waits with the window open; the line below it
+# ("+start") is the whole driver process, with Qt and the page starting up.
 #
 # usage: bench/exportpage.sh [BUILD_DIR] [SIZE_MB]
 #   BUILD_DIR  build folder holding x64/ (default: build)

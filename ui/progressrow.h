@@ -7,9 +7,13 @@
 #include "imaging/taskcontext.h"
 #include "imaging/taskwindow.h"
 
+#include <QElapsedTimer>
+#include <QString>
+
 class QHBoxLayout;
 class QLabel;
 class QProgressBar;
+class QTimer;
 class QWidget;
 
 class TaskProgressRow {
@@ -27,8 +31,16 @@ public:
     QLabel* count = nullptr;
 
 private:
+    void showPercent(int percent, const QString& text);
+
     FunctionTaskWindow m_elapsedWindow;
     FunctionTaskWindow m_remainingWindow;
     FunctionTaskWindow m_countWindow;
     FunctionTaskWindow m_barWindow;
+    // The bar repaints at once on every change, so an operation's updates
+    // reach it at most every kBarInterval ms; the latest one always shows.
+    QTimer* m_barTimer = nullptr;
+    QElapsedTimer m_barShown;
+    int m_pendingPercent = 0;
+    QString m_pendingText;
 };
