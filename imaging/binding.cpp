@@ -86,6 +86,7 @@ constexpr Entry kWimlibEntries[] = {
     KESTREL_ENTRY(WimlibApiTable, wimlib_set_default_compression_level),
     KESTREL_ENTRY(WimlibApiTable, wimlib_iterate_lookup_table),
     KESTREL_ENTRY(WimlibApiTable, wimlib_get_image_property),
+    KESTREL_ENTRY(WimlibApiTable, wimlib_reference_resource_files),
 };
 static_assert(std::size(kWimlibEntries) * sizeof(void*) == sizeof(WimlibApiTable),
               "every WimlibApi entry is bound");

@@ -40,7 +40,7 @@ struct ImagingApiTable {
     decltype(&::WIMReplaceImageFile) WIMReplaceImageFile = nullptr;
 };
 
-// The 23 wimlib entry points, in the order of the carried name table.
+// The 24 wimlib entry points, in the order of the carried name table.
 struct WimlibApiTable {
     decltype(&::wimlib_open_wim) wimlib_open_wim = nullptr;
     decltype(&::wimlib_free) wimlib_free = nullptr;
@@ -65,6 +65,7 @@ struct WimlibApiTable {
     decltype(&::wimlib_set_default_compression_level) wimlib_set_default_compression_level = nullptr;
     decltype(&::wimlib_iterate_lookup_table) wimlib_iterate_lookup_table = nullptr;
     decltype(&::wimlib_get_image_property) wimlib_get_image_property = nullptr;
+    decltype(&::wimlib_reference_resource_files) wimlib_reference_resource_files = nullptr;
 };
 
 extern ImagingApiTable ImagingApi;

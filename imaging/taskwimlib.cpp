@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -148,6 +149,17 @@ int RunWimlibTaskOperation(WIMLIBTASK& task, TASKCONTEXT& display)
             if (rc == 0)
                 rc = WimlibApi.wimlib_open_wim(diskPath(task.WimPath).constData(), 0, &raw);
             WimPtr wim(raw);
+            if (rc == 0 && wim && !task.References.isEmpty()) {
+                std::vector<QByteArray> names;
+                std::vector<const char*> parts;
+                for (const QString& part : task.References)
+                    names.push_back(diskPath(part));
+                for (const QByteArray& name : names)
+                    parts.push_back(name.constData());
+                rc = WimlibApi.wimlib_reference_resource_files
+                         ? WimlibApi.wimlib_reference_resource_files(wim.get(), parts.data(), unsigned(parts.size()), 0, 0)
+                         : WIMLIB_ERR_UNSUPPORTED;
+            }
             if (rc == 0 && wim) {
                 if (WimlibApi.wimlib_register_progress_function)
                     WimlibApi.wimlib_register_progress_function(wim.get(), taskProgress, &display);

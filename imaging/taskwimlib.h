@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 struct WIMLIBTASK {
@@ -18,6 +19,9 @@ struct WIMLIBTASK {
     uint32_t Kind = 0;  // WimlibTaskKind
     int32_t Result = 0; // wimlib result code (0 = success)
     QString Title;      // the progress dialog's title; the program title when empty
+    // The other parts of a split set whose first part is WimPath; their data
+    // is read from them.
+    QStringList References;
 };
 
 enum WimlibTaskKind : uint32_t {

@@ -4,6 +4,8 @@
 #include "common/language.h"
 
 #include "imaging/imagingapi.h"
+#include "metadata/imagefileinfo.h"
+#include "metadata/splitparts.h"
 #include "pages/core/browserlisting.h"
 
 #include <QDir>
@@ -87,6 +89,22 @@ QString LastPathComponent(const QString& path)
     return p.mid(p.lastIndexOf(u'/') + 1);
 }
 
+// The files of a split set lie in all its parts: an extraction opens the
+// first part and reads from the others. A set that is not whole fails in
+// wimlib, which cannot open the missing part.
+static void attachSplitParts(WIMLIBTASK& task)
+{
+    WIMFILEINFO info;
+    if (GetImageFileInfo(task.WimPath, info) == 0 || info.TotalParts < 2)
+        return;
+    QString first = task.WimPath;
+    if (!FirstSplitPartName(first, info.PartNumber))
+        return;
+    task.WimPath = first;
+    for (uint32_t part = 2; part <= info.TotalParts; ++part)
+        task.References << SplitPartName(first, part);
+}
+
 WIMLIBTASK ExtractImageTask(const QString& wimPath, uint32_t image, const QString& folder)
 {
     WIMLIBTASK task;
@@ -96,6 +114,7 @@ WIMLIBTASK ExtractImageTask(const QString& wimPath, uint32_t image, const QStrin
     task.SourcePath = QStringLiteral("\\*");
     task.TargetPath = withoutTrailingSlash(folder) + QStringLiteral("/Image(%1)").arg(image);
     task.Image = image;
+    attachSplitParts(task);
     return task;
 }
 
@@ -110,6 +129,7 @@ WIMLIBTASK ExtractItemTask(const QString& wimPath, uint32_t image, const QString
     task.TargetPath = withoutTrailingSlash(folder);
     task.Image = image;
     task.Flags = flat ? WIMLIB_EXTRACT_FLAG_NO_PRESERVE_DIR_STRUCTURE : 0;
+    attachSplitParts(task);
     return task;
 }
 

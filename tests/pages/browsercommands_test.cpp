@@ -15,6 +15,7 @@
 #include <QColor>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 #include <wimlib.h>
 
@@ -276,6 +277,34 @@ TEST_F(BrowserEngineTest, OptimiseOnlyWritableUnmountedImageFiles)
 } // namespace
 
 // Each command's progress dialog is titled after the command.
+TEST_F(BrowserEngineTest, ExtractsFromASplitSetChosenByAnyPart)
+{
+    // Incompressible files, so that the set has several parts of 1 MB.
+    const QString big = m_dir + QStringLiteral("/big");
+    MakeSourceTree(big, 3, 1024 * 1024);
+    const QString wim = m_dir + QStringLiteral("/big.wim");
+    ASSERT_TRUE(WriteImageFile(big, wim, WIMLIB_COMPRESSION_TYPE_LZX));
+    const QStringList parts = SplitImageFile(wim, m_dir + QStringLiteral("/set.swm"), 1024 * 1024);
+    ASSERT_GE(parts.size(), 3);
+    for (const QString& chosen : {parts.first(), parts.at(1)}) {
+        SCOPED_TRACE(chosen.toStdString());
+        const QString out = m_dir + QStringLiteral("/out-") + QFileInfo(chosen).baseName();
+        ASSERT_TRUE(QDir().mkpath(out + QStringLiteral("/one")));
+        WIMLIBTASK image = ExtractImageTask(chosen, 1, out);
+        EXPECT_EQ(image.WimPath, parts.first());
+        TASKCONTEXT display;
+        ASSERT_EQ(RunWimlibTaskOperation(image, display), 0) << WimlibErrorText(image.Result).toStdString();
+        EXPECT_EQ(ListTree(out + QStringLiteral("/Image(1)")), ListTree(big));
+        QFile extracted(out + QStringLiteral("/Image(1)/r2.bin")), original(big + QStringLiteral("/r2.bin"));
+        ASSERT_TRUE(extracted.open(QIODevice::ReadOnly) && original.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(extracted.readAll() == original.readAll());
+
+        WIMLIBTASK item = ExtractItemTask(chosen, 1, QString(), QStringLiteral("r1.bin"), out + QStringLiteral("/one"), true);
+        ASSERT_EQ(RunWimlibTaskOperation(item, display), 0) << WimlibErrorText(item.Result).toStdString();
+        EXPECT_EQ(QFileInfo(out + QStringLiteral("/one/r1.bin")).size(), 1024 * 1024);
+    }
+}
+
 TEST(BrowserCommandTitles, NameTheCommand)
 {
     const QString w = QStringLiteral("/x.wim");
