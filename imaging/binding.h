@@ -48,7 +48,7 @@ uint64_t CandidateVersion(const QString& path);
 // Whether version a is newer than b: major and minor first, build and revision next.
 bool IsNewerVersion(uint64_t a, uint64_t b);
 
-// The 23 wimlib names in the order of the carried name table.
+// The 24 wimlib names in the order of the carried name table.
 QStringList WimlibEntryNames();
 
 using CarriedResourceSource = std::function<QByteArray(CarriedResource)>;
