@@ -324,11 +324,12 @@ int WimFile::writeWhole(int writeFlags)
             errno = EBUSY;
             ret = WIMLIB_ERR_RENAME;
         } else {
-            // The name was made private; the file keeps the mode it had. The
-            // empty file goes first, because ext4 writes a file out before it
-            // is renamed over another one.
-            if (::chmod(fresh.c_str(), held.st_mode & 07777) != 0 || ::unlink(path.c_str()) != 0 ||
-                ::renameat2(AT_FDCWD, fresh.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) != 0)
+            // The name was made private; the file keeps the mode it had where
+            // the file system keeps modes (FAT, network shares and FUSE file
+            // systems may refuse). The empty file goes first, because ext4
+            // writes a file out before it is renamed over another one.
+            (void)::chmod(fresh.c_str(), held.st_mode & 07777);
+            if (::unlink(path.c_str()) != 0 || !RenameNoReplace(fresh, path))
                 ret = WIMLIB_ERR_RENAME;
         }
     }

@@ -79,6 +79,20 @@ bool MakeReplacementName(const std::string& path, std::string& fresh)
     return true;
 }
 
+bool RenameNoReplace(const std::string& from, const std::string& to)
+{
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+        return false;
+    struct stat st{};
+    if (::lstat(to.c_str(), &st) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
 bool ReplaceImageFile(const std::string& fresh, const std::string& target)
 {
     std::string dir, name;
@@ -95,7 +109,7 @@ bool ReplaceImageFile(const std::string& fresh, const std::string& target)
         // Nothing to replace, so nothing can be lost: the new file is not
         // synced first (as no copying tool does). It must not go over one
         // that appeared meanwhile.
-        if (::renameat2(AT_FDCWD, fresh.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
+        if (!RenameNoReplace(fresh, target)) {
             if (errno == EEXIST)
                 errno = EBUSY;
             return false;
@@ -113,8 +127,11 @@ bool ReplaceImageFile(const std::string& fresh, const std::string& target)
         errno = EBUSY;
         return false;
     }
+    // Owner and mode carry over where the file system keeps them (FAT,
+    // network shares and FUSE file systems may refuse).
     (void)::fchown(newFile.fd, locked.st_uid, locked.st_gid);
-    if (::fchmod(newFile.fd, locked.st_mode & 07777) != 0 || ::fsync(newFile.fd) != 0)
+    (void)::fchmod(newFile.fd, locked.st_mode & 07777);
+    if (::fsync(newFile.fd) != 0)
         return false;
     if (::rename(fresh.c_str(), target.c_str()) != 0)
         return false;

@@ -22,4 +22,9 @@ bool MakeReplacementName(const std::string& path, std::string& fresh);
 // is on failure.
 bool ReplaceImageFile(const std::string& fresh, const std::string& target);
 
+// Renames `from` to `to` unless `to` exists (EEXIST then). File systems that
+// cannot refuse atomically (network shares, some FUSE file systems) get a
+// check before a plain rename.
+bool RenameNoReplace(const std::string& from, const std::string& to);
+
 } // namespace wimgapi

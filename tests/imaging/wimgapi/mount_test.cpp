@@ -249,6 +249,30 @@ TEST_F(MountTest, ReadWriteMountCommitsOnlyWhenAsked)
     EXPECT_EQ(WIMGetImageCount(file.get()), 2u);
 }
 
+TEST_F(MountTest, NewImageFilesCanBeWrittenWhereRenamesCannotRefuseToReplace)
+{
+    // A mounted image is a file system without atomic no-replace renames
+    // (as are network shares): a new file must still take its place.
+    const std::string m = mountDir("share");
+    ASSERT_TRUE(WIMMountImage(U(m).c_str(), U(wim).c_str(), 1, U(temp).c_str())) << strerror(errno);
+    const std::string inside = m + "/new.wim";
+    {
+        Handle file = OpenWrite(inside, WIM_CREATE_NEW);
+        ASSERT_TRUE(file) << strerror(errno);
+        Handle image(WIMCaptureImage(file.get(), U(tree).c_str(), 0));
+        EXPECT_TRUE(image) << strerror(errno);
+    }
+    EXPECT_TRUE(WimVerify(inside));
+    EXPECT_NE(RunOutput("wimlib-imagex info " + Quote(inside)).find("Image Count:    1"), std::string::npos);
+    // Replacing it there, where modes cannot be set, works as well.
+    {
+        Handle file = OpenWrite(inside, WIM_CREATE_ALWAYS);
+        EXPECT_TRUE(file) << strerror(errno);
+    }
+    EXPECT_NE(RunOutput("wimlib-imagex info " + Quote(inside)).find("Image Count:    0"), std::string::npos);
+    ASSERT_TRUE(WIMUnmountImage(U(m).c_str(), U(wim).c_str(), 1, FALSE)) << strerror(errno);
+}
+
 TEST_F(MountTest, FileMountedReadWriteRefusesOtherChanges)
 {
     // The mount's commit writes from the view it had when mounted; a change
