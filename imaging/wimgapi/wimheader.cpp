@@ -62,12 +62,13 @@ void writeEntry(unsigned char* p, const Entry& e)
     writeLe(p + 16, e.originalSize, 8);
 }
 
+// No chunked format packs better than this; LZMS, the best, stays well below.
+constexpr uint64_t kMaxUnpackRatio = 65536;
+
 // A resource entry that lies inside the file and does not claim to unpack to
-// more than any chunked format can: no format packs better than this ratio,
-// and LZMS, the best, stays well below it.
+// more than any chunked format can.
 bool resourceFits(const Entry& e, uint64_t fileSize)
 {
-    constexpr uint64_t kMaxUnpackRatio = 65536;
     if (e.offset > fileSize || e.sizeInWim > fileSize - e.offset)
         return false;
     const uint64_t ratio = (e.flags & kFlagCompressed) ? kMaxUnpackRatio : 1;
@@ -180,10 +181,14 @@ bool HeaderFitsFile(const std::string& path)
             return true; // wimlib reports a table it cannot read
         for (size_t at = 0; at < size && seen < images; at += kBlobRecordSize) {
             const Entry e = readEntry(slice.data() + at);
-            if (!(e.flags & kFlagMetadata) || (e.flags & kFlagSolid))
+            if (!(e.flags & kFlagMetadata))
                 continue;
             ++seen;
-            if (!resourceFits(e, fileSize))
+            // Inside a solid resource, the offset and size are those within
+            // the resource's unpacked data, and the resource lies in the file.
+            const bool fits = (e.flags & kFlagSolid) ? e.originalSize / kMaxUnpackRatio <= fileSize
+                                                     : resourceFits(e, fileSize);
+            if (!fits)
                 return false;
         }
     }

@@ -253,6 +253,7 @@ TEST_F(WimFileTest, HeaderClaimingMoreThanTheFileHoldsIsRefused)
         {"a hundred million images", patched(44, 100000000, 4)},
         {"image metadata of 3.5 GiB", patched(metadata + 16, 3584ull << 20)},
         {"image metadata past the end", patched(metadata + 8, content.size() - 10)},
+        {"solid image metadata of 3.5 GiB", patched(metadata + 16, 3584ull << 20).replace(metadata + 7, 1, "\x12")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
