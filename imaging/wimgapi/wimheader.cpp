@@ -166,7 +166,9 @@ bool HeaderFitsFile(const std::string& path)
         return true;
     if (images > std::max(blobs.sizeInWim, blobs.originalSize) / kBlobRecordSize)
         return false;
-    if (blobs.flags & kFlagCompressed)
+    // wimlib reads a table flagged compressed but stored at its full size as
+    // it stands; only a really compressed one is left to wimlib.
+    if ((blobs.flags & kFlagCompressed) && blobs.sizeInWim != blobs.originalSize)
         return true;
     // wimlib loads an image's whole metadata resource into memory at the size
     // its entry claims, so those entries must fit the file as well. The table

@@ -254,6 +254,8 @@ TEST_F(WimFileTest, HeaderClaimingMoreThanTheFileHoldsIsRefused)
         {"image metadata of 3.5 GiB", patched(metadata + 16, 3584ull << 20)},
         {"image metadata past the end", patched(metadata + 8, content.size() - 10)},
         {"solid image metadata of 3.5 GiB", patched(metadata + 16, 3584ull << 20).replace(metadata + 7, 1, "\x12")},
+        {"image metadata of 3.5 GiB, table flagged compressed",
+         patched(metadata + 16, 3584ull << 20).replace(48 + 7, 1, std::string(1, char(content[48 + 7] | 4)))},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
