@@ -27,43 +27,25 @@ quint64 readLe(const QByteArray& bytes, qsizetype at, int width)
 
 // A real lookup table has some 50 bytes for each stored file and stream.
 constexpr quint64 kMaxLookupTableBytes = 256 * 1024 * 1024;
-constexpr quint64 kLookupEntryBytes = 50;
-constexpr int kResourceCompressed = 0x04;
 
 // A resource entry of the header: stored size (7 bytes), flags, offset and
-// original size. It fits when what is stored lies inside the file and an
-// uncompressed one is no larger than what is stored; the imaging layer
-// allocates the original size before it reads.
-bool resourceFits(const QByteArray& header, qsizetype at, qint64 fileSize, quint64 maxOriginal)
+// original size. Both sizes count, as the layer allocates the larger.
+bool resourceWithin(const QByteArray& header, qsizetype at, quint64 cap)
 {
-    const quint64 stored = readLe(header, at, 7);
-    const int flags = uchar(header[at + 7]);
-    const quint64 offset = readLe(header, at + 8, 8);
-    const quint64 original = readLe(header, at + 16, 8);
-    const quint64 size = quint64(fileSize);
-    if (stored > size || offset > size - stored || original > maxOriginal)
-        return false;
-    return (flags & kResourceCompressed) || original <= stored;
+    return readLe(header, at, 7) <= cap && readLe(header, at + 16, 8) <= cap;
 }
 
 } // namespace
 
-bool ImageFileHeaderFits(const QByteArray& header, qint64 fileSize)
+bool ImageFileWithinShellCaps(const QByteArray& header)
 {
-    if (header.size() < kHeaderBytes || fileSize < kHeaderBytes)
+    if (header.size() < kHeaderBytes)
         return false;
-    if (std::memcmp(header.constData(), "MSWIM\0\0\0", 8) != 0 && std::memcmp(header.constData(), "WLPWM\0\0\0", 8) != 0)
+    // A file written for streaming keeps its real header at its end, and no
+    // icon is stored in one.
+    if (std::memcmp(header.constData(), "MSWIM\0\0\0", 8) != 0 || readLe(header, 8, 4) < quint64(kHeaderBytes))
         return false;
-    if (readLe(header, 8, 4) < quint64(kHeaderBytes))
-        return false;
-    // Every image has its metadata entry in the lookup table; the imaging
-    // layer makes room for the counted images before it looks.
-    const quint64 imageCount = readLe(header, 44, 4);
-    if (imageCount > readLe(header, 48, 7) / kLookupEntryBytes)
-        return false;
-    // The lookup table and the XML are read whole when the file is opened.
-    return resourceFits(header, 48, fileSize, kMaxLookupTableBytes) &&
-           resourceFits(header, 72, fileSize, quint64(kMaxShellXmlBytes));
+    return resourceWithin(header, 48, kMaxLookupTableBytes) && resourceWithin(header, 72, quint64(kMaxShellXmlBytes));
 }
 
 QString FindIconText(const QString& xml)
@@ -132,7 +114,7 @@ ShellIconPair ReadIconForShell(const QString& path, int largeEdge, int smallEdge
 {
     ShellIconPair icon;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || !ImageFileHeaderFits(file.read(kHeaderBytes), file.size()))
+    if (!file.open(QIODevice::ReadOnly) || !ImageFileWithinShellCaps(file.read(kHeaderBytes)))
         return icon;
     file.close();
     if (!ImagingApi.WIMGetImageInformation || !ImagingApi.WIMSetTemporaryPath)

@@ -26,10 +26,11 @@ struct ShellIconPair {
     QImage small;
 };
 
-// Whether the first bytes of a file describe an image file whose XML and
-// lookup table lie inside the file and whose XML stays within the cap. The
-// imaging layer reads both whole on opening, so this runs first.
-bool ImageFileHeaderFits(const QByteArray& header, qint64 fileSize);
+// Whether the first bytes of a file are an image file header whose XML and
+// lookup table stay within what a file manager's process takes on. The
+// imaging layer reads both whole on opening, so this runs first; whether they
+// lie inside the file is the layer's own check when it opens the file.
+bool ImageFileWithinShellCaps(const QByteArray& header);
 
 // The encoded icon of image 1 in the file's whole XML text: the text between
 // "<ICON>" and "</ICON>" after "<KESTREL" inside the IMAGE element of index
