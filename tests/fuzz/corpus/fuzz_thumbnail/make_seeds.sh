@@ -51,3 +51,19 @@ cp "$work/big.bin" "$work/src/big.bin"
 wimlib-imagex capture "$work/src" "$work/split.wim" --compress=none >/dev/null
 wimlib-imagex split "$work/split.wim" "$work/part.swm" 1 >/dev/null
 cp "$work/part.swm" "$out/part1.swm"
+
+# Inputs that once found something, forged the same way: a lookup table
+# claiming to unpack to 2^51 bytes, and 368 million images counted.
+forge() { # file offset width value
+    python3 - "$@" <<'PY'
+import sys
+path, at, width, value = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
+data = bytearray(open(path, "rb").read())
+data[at:at + width] = value.to_bytes(width, "little")
+open(path, "wb").write(data)
+PY
+}
+cp "$out/plain.wim" "$out/regress-lookup-table-2p51.wim"
+forge "$out/regress-lookup-table-2p51.wim" 64 8 $(( (1 << 51) + 150 ))
+cp "$out/plain.wim" "$out/regress-368M-images.wim"
+forge "$out/regress-368M-images.wim" 44 4 $(( 0x16000001 ))
