@@ -30,7 +30,7 @@ QString SplitPartName(const QString& firstPath, uint32_t part)
     return firstPath.left(dot) + QString::number(part) + firstPath.mid(dot);
 }
 
-bool FirstSplitPartName(QString& path, uint32_t partNumber)
+bool FirstSplitPartName(QString& path, uint32_t partNumber, QString* expected)
 {
     if (partNumber <= 1)
         return true;
@@ -40,6 +40,8 @@ bool FirstSplitPartName(QString& path, uint32_t partNumber)
     if (!base.endsWith(digits) || base.size() == digits.size() || base.at(base.size() - digits.size() - 1) == u'/')
         return false;
     const QString first = base.left(base.size() - digits.size()) + path.mid(dot);
+    if (expected)
+        *expected = first;
     if (!QFileInfo(first).isFile())
         return false;
     WIMFILEINFO info;

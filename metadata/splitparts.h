@@ -11,8 +11,10 @@
 // Turns the path of part `partNumber` into the path of part 1 of its set.
 // True when that file exists and reports itself as part 1; the path is only
 // rewritten then. Part 1 leaves the path as it is and succeeds. A file name
-// without "." or not ending in the part number fails unchanged.
-bool FirstSplitPartName(QString& path, uint32_t partNumber);
+// without "." or not ending in the part number fails unchanged. `expected`
+// (when given) receives the name part 1 would have, whenever the name
+// leads to one, also when that file is missing.
+bool FirstSplitPartName(QString& path, uint32_t partNumber, QString* expected = nullptr);
 
 // The name of part `part` of the set whose first part is firstPath; empty
 // when the file name has no ".".

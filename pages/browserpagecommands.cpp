@@ -17,6 +17,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDateTime>
+#include <QDir>
 #include <QDrag>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -57,6 +58,14 @@ void BrowserPage::runTask(const WIMLIBTASK& task, bool inDialog, std::function<v
     if (m_busy)
         return;
     CancelRename();
+    // A set with a part missing would fail only on the first file stored in
+    // it, with wimlib's words; the part is named before anything starts.
+    if (const QString missing = MissingSplitPart(task); !missing.isEmpty()) {
+        QMessageBox::warning(this, task.Title, L(111) + QStringLiteral("\r\n") + QDir::toNativeSeparators(missing));
+        if (then)
+            then(false);
+        return;
+    }
     // A change is written through a handle of its own: the page's loaded
     // image is let go first, on the worker.
     if (task.Kind >= kWimlibAddImage && m_reader->isOpen()) {

@@ -105,6 +105,25 @@ static void attachSplitParts(WIMLIBTASK& task)
         task.References << SplitPartName(first, part);
 }
 
+QString MissingSplitPart(const WIMLIBTASK& task)
+{
+    for (const QString& part : task.References) {
+        if (!QFileInfo(part).isFile())
+            return part;
+    }
+    if (!task.References.isEmpty())
+        return QString();
+    WIMFILEINFO info;
+    if (GetImageFileInfo(task.WimPath, info) == 0 || info.TotalParts < 2 || info.PartNumber <= 1)
+        return QString();
+    // attachSplitParts found no first part for the chosen one; a name that
+    // leads to none names the chosen part itself.
+    QString first = task.WimPath;
+    QString expected;
+    FirstSplitPartName(first, info.PartNumber, &expected);
+    return expected.isEmpty() ? task.WimPath : expected;
+}
+
 WIMLIBTASK ExtractImageTask(const QString& wimPath, uint32_t image, const QString& folder)
 {
     WIMLIBTASK task;

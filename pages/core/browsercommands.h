@@ -31,6 +31,10 @@ WIMLIBTASK ExtractImageTask(const QString& wimPath, uint32_t image, const QStrin
 // folder instead (dragging out).
 WIMLIBTASK ExtractItemTask(const QString& wimPath, uint32_t image, const QString& dirPath, const QString& name,
                            const QString& folder, bool flat = false);
+// The name of a part of the split set the extraction task reads that is not
+// there: a part it attaches, or the first part when a later one was chosen
+// and its set's first part cannot be found. Empty when nothing is missing.
+QString MissingSplitPart(const WIMLIBTASK& task);
 // Where ExtractItemTask (not flat) puts the item's folder: folder + dirPath,
 // and for a folder row the folder itself.
 QString ExtractedItemFolder(const QString& folder, const QString& dirPath, const QString& name, int kind);

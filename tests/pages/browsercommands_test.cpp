@@ -302,7 +302,19 @@ TEST_F(BrowserEngineTest, ExtractsFromASplitSetChosenByAnyPart)
         WIMLIBTASK item = ExtractItemTask(chosen, 1, QString(), QStringLiteral("r1.bin"), out + QStringLiteral("/one"), true);
         ASSERT_EQ(RunWimlibTaskOperation(item, display), 0) << WimlibErrorText(item.Result).toStdString();
         EXPECT_EQ(QFileInfo(out + QStringLiteral("/one/r1.bin")).size(), 1024 * 1024);
+        EXPECT_EQ(MissingSplitPart(image), QString());
     }
+
+    // A missing part is named: a later one for the first part, the first
+    // one for a later part.
+    const QString aside = m_dir + QStringLiteral("/aside.swm");
+    ASSERT_TRUE(QFile::rename(parts.last(), aside));
+    EXPECT_EQ(MissingSplitPart(ExtractImageTask(parts.first(), 1, m_dir)), parts.last());
+    ASSERT_TRUE(QFile::rename(aside, parts.last()));
+    ASSERT_TRUE(QFile::rename(parts.first(), aside));
+    EXPECT_EQ(MissingSplitPart(ExtractItemTask(parts.at(1), 1, QString(), QStringLiteral("r1.bin"), m_dir)),
+              parts.first());
+    EXPECT_EQ(MissingSplitPart(ExtractImageTask(wim, 1, m_dir)), QString());
 }
 
 TEST(BrowserCommandTitles, NameTheCommand)

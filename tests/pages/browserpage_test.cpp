@@ -263,6 +263,31 @@ TEST_F(BrowserPageTest, ExtractsImageFolderAndFileAsWimlibImagexDoes)
     EXPECT_EQ(ReadAll(target + QStringLiteral("/file/r1.bin")).size(), 32 * 1024);
 }
 
+TEST_F(BrowserPageTest, ExtractingFromASetWithAPartMissingNamesThePart)
+{
+    const QString folder = m_dir + QStringLiteral("/set");
+    MakeSourceTree(folder + QStringLiteral("/big"), 3, 1024 * 1024);
+    ASSERT_TRUE(WriteImageFile(folder + QStringLiteral("/big"), folder + QStringLiteral("/big.wim"),
+                               WIMLIB_COMPRESSION_TYPE_LZX));
+    const QStringList parts =
+        SplitImageFile(folder + QStringLiteral("/big.wim"), folder + QStringLiteral("/set.swm"), 1024 * 1024);
+    ASSERT_GE(parts.size(), 3);
+    ASSERT_TRUE(QFile::remove(parts.last()));
+    const QString target = MakeTestDir(QStringLiteral("browser-extract-set"));
+
+    walkTo(folder);
+    open(QStringLiteral("set.swm"));
+    ASSERT_EQ(m_page->viewMode(), 1);
+    m_page->selectRow(1);
+    BoxAnswerer ok({QMessageBox::Ok});
+    m_page->ExtractImage(target);
+    idle();
+    ASSERT_EQ(ok.count(), 1);
+    EXPECT_EQ(ok.texts()[0], L(111) + QStringLiteral("\r\n") + parts.last());
+    EXPECT_FALSE(QFileInfo::exists(target + QStringLiteral("/Image(1)")));
+    EXPECT_FALSE(m_page->isBusy());
+}
+
 TEST_F(BrowserPageTest, AddsAFolderAsAnImageAndAFileIntoAnImage)
 {
     const QString extra = m_dir + QStringLiteral("/Holiday");
