@@ -93,6 +93,28 @@ std::set<int> openDescriptors()
     return out;
 }
 
+// The image metadata entries of a file whose blob table the header check
+// could not read, checked in the table wimlib unpacked before any image is
+// loaded.
+bool metadataFitsFile(WIMStruct* wim, uint64_t fileSize)
+{
+    struct Check {
+        uint64_t fileSize;
+        bool fits = true;
+    } check{fileSize};
+    const auto visit = [](const wimlib_resource_entry* e, void* context) -> int {
+        auto* c = static_cast<Check*>(context);
+        if (e->is_metadata && !MetadataEntryFits(e->compressed_size, e->offset, e->uncompressed_size,
+                                                 e->is_compressed, e->packed, c->fileSize)) {
+            c->fits = false;
+            return 1; // stops the walk
+        }
+        return 0;
+    };
+    const int ret = wimlib_iterate_lookup_table(wim, 0, visit, &check);
+    return ret == 0 && check.fits;
+}
+
 // Opens a file through wimlib and finds the descriptor wimlib reads it with:
 // wimlib locks that descriptor when it writes, so the layer's lock must be
 // held on the same open file to be the same lock. Opens are serialised so
@@ -102,7 +124,8 @@ int openWim(const std::string& path, int flags, WIMStruct** wim, int* fd)
     static std::mutex openMutex;
     std::lock_guard lock(openMutex);
     const std::set<int> before = openDescriptors();
-    if (!HeaderFitsFile(path)) {
+    bool tableCompressed = false;
+    if (!HeaderFitsFile(path, &tableCompressed)) {
         errno = 0;
         return WIMLIB_ERR_INVALID_HEADER;
     }
@@ -115,7 +138,14 @@ int openWim(const std::string& path, int flags, WIMStruct** wim, int* fd)
         return ret;
     }
     struct stat file{};
-    if (::stat(path.c_str(), &file) == 0) {
+    const bool statted = ::stat(path.c_str(), &file) == 0;
+    if (tableCompressed && !metadataFitsFile(*wim, statted ? static_cast<uint64_t>(file.st_size) : 0)) {
+        wimlib_free(*wim);
+        *wim = nullptr;
+        errno = 0;
+        return WIMLIB_ERR_INVALID_HEADER;
+    }
+    if (statted) {
         for (int candidate : openDescriptors()) {
             struct stat st{};
             if (!before.count(candidate) && ::fstat(candidate, &st) == 0 && st.st_dev == file.st_dev &&

@@ -128,8 +128,21 @@ bool ReadWimHeader(int fd, WimHeader& header)
     return true;
 }
 
-bool HeaderFitsFile(const std::string& path)
+bool MetadataEntryFits(uint64_t storedSize, uint64_t offset, uint64_t originalSize, bool compressed, bool solid,
+                       uint64_t fileSize)
 {
+    // Inside a solid resource, the offset and size are those within the
+    // resource's unpacked data, and the resource lies in the file.
+    if (solid)
+        return originalSize / kMaxUnpackRatio <= fileSize;
+    return resourceFits(Entry{storedSize, static_cast<uint8_t>(compressed ? kFlagCompressed : 0), offset, originalSize},
+                        fileSize);
+}
+
+bool HeaderFitsFile(const std::string& path, bool* tableCompressed)
+{
+    if (tableCompressed)
+        *tableCompressed = false;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return true;
@@ -167,9 +180,17 @@ bool HeaderFitsFile(const std::string& path)
     if (images > std::max(blobs.sizeInWim, blobs.originalSize) / kBlobRecordSize)
         return false;
     // wimlib reads a table flagged compressed but stored at its full size as
-    // it stands; only a really compressed one is left to wimlib.
-    if ((blobs.flags & kFlagCompressed) && blobs.sizeInWim != blobs.originalSize)
+    // it stands. A really compressed one is unpacked whole: each 50-byte
+    // entry holds a 20-byte hash of its own, so a real table packs to no
+    // less than a third of its size, and a claim of 64 times is damage. Its
+    // metadata entries are checked once wimlib has unpacked it.
+    if ((blobs.flags & kFlagCompressed) && blobs.sizeInWim != blobs.originalSize) {
+        if (blobs.originalSize / 64 > blobs.sizeInWim)
+            return false;
+        if (tableCompressed)
+            *tableCompressed = true;
         return true;
+    }
     // wimlib loads an image's whole metadata resource into memory at the size
     // its entry claims, so those entries must fit the file as well. The table
     // lies inside the file (checked above); it is read in slices.
@@ -186,11 +207,8 @@ bool HeaderFitsFile(const std::string& path)
             if (!(e.flags & kFlagMetadata))
                 continue;
             ++seen;
-            // Inside a solid resource, the offset and size are those within
-            // the resource's unpacked data, and the resource lies in the file.
-            const bool fits = (e.flags & kFlagSolid) ? e.originalSize / kMaxUnpackRatio <= fileSize
-                                                     : resourceFits(e, fileSize);
-            if (!fits)
+            if (!MetadataEntryFits(e.sizeInWim, e.offset, e.originalSize, e.flags & kFlagCompressed,
+                                   e.flags & kFlagSolid, fileSize))
                 return false;
         }
     }

@@ -31,8 +31,15 @@ bool ReadWimHeader(int fd, WimHeader& header);
 // bytes than its stored bytes can give. wimlib allocates what the header
 // claims before it reads, so a forged header on a small file would cost
 // gigabytes. Pipable files are checked the same way; files of other kinds
-// pass, for wimlib to judge.
-bool HeaderFitsFile(const std::string& path);
+// pass, for wimlib to judge. The image metadata entries of the first part's
+// blob table are checked too, unless the table is compressed: then
+// `tableCompressed` (when given) is set, and the entries are checked with
+// MetadataEntryFits once wimlib has unpacked the table.
+bool HeaderFitsFile(const std::string& path, bool* tableCompressed = nullptr);
+// Whether an image metadata entry of the blob table fits a file of
+// `fileSize` bytes: wimlib loads the whole resource at its claimed size.
+bool MetadataEntryFits(uint64_t storedSize, uint64_t offset, uint64_t originalSize, bool compressed, bool solid,
+                       uint64_t fileSize);
 // Writes the whole header in one write and syncs the file.
 bool WriteWimHeader(int fd, const WimHeader& header);
 

@@ -123,6 +123,37 @@ def lzma_seeds():
                 put("fuzz_lzmacontainer", name + ".lzma", f.read())
 
 
+def compressed_table(wim):
+    """The LZX file `wim` with its blob table stored compressed, as the format
+    allows and wimlib reads but never writes; None without libwimlib."""
+    import ctypes
+    import ctypes.util
+    name = ctypes.util.find_library("wim")
+    if not name:
+        return None
+    lib = ctypes.CDLL(name)
+    lib.wimlib_compress.restype = ctypes.c_size_t
+    lib.wimlib_compress.argtypes = [ctypes.c_char_p, ctypes.c_size_t, ctypes.c_char_p, ctypes.c_size_t,
+                                    ctypes.c_void_p]
+    size = int.from_bytes(wim[48:55], "little")
+    offset = int.from_bytes(wim[56:64], "little")
+    if size >= 32768:
+        return None  # one chunk only
+    compressor = ctypes.c_void_p()
+    if lib.wimlib_create_compressor(2, 32768, 0, ctypes.byref(compressor)) != 0:  # 2: LZX
+        return None
+    out = ctypes.create_string_buffer(size)
+    n = lib.wimlib_compress(wim[offset:offset + size], size, out, size, compressor)
+    lib.wimlib_free_compressor(compressor)
+    if n == 0:
+        return None
+    data = bytearray(wim) + out.raw[:n]
+    data[48:55] = n.to_bytes(7, "little")
+    data[55] |= 4
+    data[56:64] = len(wim).to_bytes(8, "little")
+    return bytes(data)
+
+
 def image_seeds():
     imagex = shutil.which("wimlib-imagex")
     if not imagex:
@@ -147,6 +178,17 @@ def image_seeds():
                 run("append", tree, out, "Second", "--boot")
             with open(out, "rb") as f:
                 put("fuzz_imagefile", name, f.read())
+        # Enough files for the table to pack smaller than it is.
+        many = os.path.join(tmp, "many")
+        os.makedirs(many)
+        for i in range(40):
+            with open(os.path.join(many, "f%02d" % i), "w") as f:
+                f.write("file %d\n" % i)
+        run("capture", many, os.path.join(tmp, "many.wim"), "Many", "--compress=lzx")
+        with open(os.path.join(tmp, "many.wim"), "rb") as f:
+            packed = compressed_table(f.read())
+        if packed:
+            put("fuzz_imagefile", "packed-table.wim", packed)
         run("split", os.path.join(tmp, "none.wim"), os.path.join(tmp, "part.swm"), "0.001")
         for part in sorted(p for p in os.listdir(tmp) if p.startswith("part")):
             with open(os.path.join(tmp, part), "rb") as f:

@@ -3,6 +3,7 @@
 #include "wimtestsupport.h"
 
 #include <gtest/gtest.h>
+#include <wimlib.h>
 
 #include <cerrno>
 #include <cstring>
@@ -265,6 +266,56 @@ TEST_F(WimFileTest, HeaderClaimingMoreThanTheFileHoldsIsRefused)
         EXPECT_FALSE(OpenRead(path));
         EXPECT_EQ(errno, ENOEXEC) << strerror(errno);
     }
+
+    // A blob table stored compressed, which wimlib reads and never writes:
+    // its metadata entries are checked once wimlib has unpacked it.
+    const uint64_t tableAt = le(48 + 8, 8), tableSize = le(48, 7);
+    ASSERT_LT(tableSize, 32768u) << "the table must fit one chunk";
+    auto compressedTable = [&](std::string b, uint64_t claimed) {
+        wimlib_compressor* compressor = nullptr;
+        EXPECT_EQ(wimlib_create_compressor(WIMLIB_COMPRESSION_TYPE_LZX, 32768, 0, &compressor), 0);
+        std::string packed(tableSize, '\0');
+        packed.resize(wimlib_compress(b.data() + tableAt, tableSize, packed.data(), packed.size(), compressor));
+        wimlib_free_compressor(compressor);
+        EXPECT_GT(packed.size(), 0u);
+        const uint64_t at = b.size();
+        b += packed;
+        for (int i = 0; i < 7; ++i)
+            b[48 + i] = static_cast<char>(packed.size() >> (8 * i));
+        b[48 + 7] = static_cast<char>(b[48 + 7] | 4);
+        for (int i = 0; i < 8; ++i) {
+            b[48 + 8 + i] = static_cast<char>(at >> (8 * i));
+            b[48 + 16 + i] = static_cast<char>(claimed >> (8 * i));
+        }
+        return b;
+    };
+    const std::string packedGood = dir + "/packed-table.wim";
+    WriteFile(packedGood, compressedTable(content, tableSize));
+    {
+        Handle file = OpenRead(packedGood);
+        ASSERT_TRUE(file) << strerror(errno);
+        Handle image(WIMLoadImage(file.get(), 1));
+        ASSERT_TRUE(image) << strerror(errno);
+        EXPECT_TRUE(WIMApplyImage(image.get(), U(dir + "/packed-out").c_str(), 0)) << strerror(errno);
+        EXPECT_EQ(CompareTrees(tree, dir + "/packed-out"), "");
+    }
+    const struct {
+        const char* name;
+        std::string bytes;
+    } packedCases[] = {
+        {"image metadata of 3.5 GiB in a compressed table",
+         compressedTable(patched(metadata + 16, 3584ull << 20), tableSize)},
+        {"compressed table unpacking to 1000 times its size", compressedTable(content, tableSize * 1000)},
+    };
+    for (const auto& c : packedCases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir + "/forged.wim";
+        WriteFile(path, c.bytes);
+        errno = 0;
+        EXPECT_FALSE(OpenRead(path));
+        EXPECT_EQ(errno, ENOEXEC) << strerror(errno);
+    }
+
     // A pipable file carries its real header at its end.
     const std::string pipable = dir + "/pipable.wim";
     ASSERT_EQ(RunCommand("wimlib-imagex capture " + Quote(tree) + " " + Quote(pipable) + " --pipable 2>/dev/null"), 0);
