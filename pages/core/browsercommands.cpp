@@ -107,6 +107,9 @@ static void attachSplitParts(WIMLIBTASK& task)
 
 QString MissingSplitPart(const WIMLIBTASK& task)
 {
+    // Only extractions read split sets; the page changes no split file.
+    if (task.Kind != kWimlibExtractPath && task.Kind != kWimlibExtractImage)
+        return QString();
     for (const QString& part : task.References) {
         if (!QFileInfo(part).isFile())
             return part;
