@@ -257,7 +257,7 @@ TEST_F(WimFileTest, HeaderClaimingMoreThanTheFileHoldsIsRefused)
         const uint64_t at = b.size();
         b += packed;
         for (int i = 0; i < 7; ++i)
-            b[48 + i] = static_cast<char>(packed.size() >> (8 * i));
+            b[48 + i] = static_cast<char>(uint64_t(packed.size()) >> (8 * i));
         b[48 + 7] = static_cast<char>(b[48 + 7] | 4);
         for (int i = 0; i < 8; ++i) {
             b[48 + 8 + i] = static_cast<char>(at >> (8 * i));
