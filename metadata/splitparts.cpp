@@ -51,19 +51,28 @@ bool FirstSplitPartName(QString& path, uint32_t partNumber, QString* expected)
     return true;
 }
 
+QString MissingSplitPartName(const QString& firstPath, uint32_t totalParts)
+{
+    for (uint32_t part = 2; part <= totalParts; ++part) {
+        const QString name = SplitPartName(firstPath, part);
+        if (!QFileInfo(name).isFile())
+            return name;
+    }
+    return QString();
+}
+
 BOOL ReferenceSplitParts(HANDLE wim, const QString& firstPath, uint32_t totalParts, QString* missingPart)
 {
     if (!ImagingApi.WIMSetReferenceFile)
         return FALSE;
+    if (const QString missing = MissingSplitPartName(firstPath, totalParts); !missing.isEmpty()) {
+        if (missingPart)
+            *missingPart = missing;
+        errno = ENOENT;
+        return FALSE;
+    }
     for (uint32_t part = 2; part <= totalParts; ++part) {
-        const QString name = SplitPartName(firstPath, part);
-        if (!QFileInfo(name).isFile()) {
-            if (missingPart)
-                *missingPart = name;
-            errno = ENOENT;
-            return FALSE;
-        }
-        if (!ImagingApi.WIMSetReferenceFile(wim, Utf16(name), WIM_REFERENCE_APPEND))
+        if (!ImagingApi.WIMSetReferenceFile(wim, Utf16(SplitPartName(firstPath, part)), WIM_REFERENCE_APPEND))
             return FALSE;
     }
     return totalParts >= 2;

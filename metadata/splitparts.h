@@ -20,6 +20,10 @@ bool FirstSplitPartName(QString& path, uint32_t partNumber, QString* expected = 
 // when the file name has no ".".
 QString SplitPartName(const QString& firstPath, uint32_t part);
 
+// The name of the first of parts 2..totalParts of the set whose first part
+// is firstPath that is not there; empty when all are.
+QString MissingSplitPartName(const QString& firstPath, uint32_t totalParts);
+
 // Attaches parts 2..totalParts to the open first part. Every part must be
 // there: an incomplete set would fail only partway through the work, on the
 // first file stored in the missing part. FALSE with ENOENT and the missing

@@ -64,6 +64,9 @@ void writeEntry(unsigned char* p, const Entry& e)
 
 // No chunked format packs better than this; LZMS, the best, stays well below.
 constexpr uint64_t kMaxUnpackRatio = 65536;
+// A blob table packs far worse: each 50-byte entry holds a 20-byte hash of
+// its own, so a real one packs to no less than a third of its size.
+constexpr uint64_t kMaxTableUnpackRatio = 64;
 
 // A resource entry that lies inside the file and does not claim to unpack to
 // more than any chunked format can.
@@ -180,12 +183,10 @@ bool HeaderFitsFile(const std::string& path, bool* tableCompressed)
     if (images > std::max(blobs.sizeInWim, blobs.originalSize) / kBlobRecordSize)
         return false;
     // wimlib reads a table flagged compressed but stored at its full size as
-    // it stands. A really compressed one is unpacked whole: each 50-byte
-    // entry holds a 20-byte hash of its own, so a real table packs to no
-    // less than a third of its size, and a claim of 64 times is damage. Its
-    // metadata entries are checked once wimlib has unpacked it.
+    // it stands. A really compressed one is unpacked whole, and its metadata
+    // entries are checked once wimlib has unpacked it.
     if ((blobs.flags & kFlagCompressed) && blobs.sizeInWim != blobs.originalSize) {
-        if (blobs.originalSize / 64 > blobs.sizeInWim)
+        if (blobs.originalSize / kMaxTableUnpackRatio > blobs.sizeInWim)
             return false;
         if (tableCompressed)
             *tableCompressed = true;

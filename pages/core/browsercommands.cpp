@@ -110,12 +110,8 @@ QString MissingSplitPart(const WIMLIBTASK& task)
     // Only extractions read split sets; the page changes no split file.
     if (task.Kind != kWimlibExtractPath && task.Kind != kWimlibExtractImage)
         return QString();
-    for (const QString& part : task.References) {
-        if (!QFileInfo(part).isFile())
-            return part;
-    }
     if (!task.References.isEmpty())
-        return QString();
+        return MissingSplitPartName(task.WimPath, uint32_t(task.References.size()) + 1);
     WIMFILEINFO info;
     if (GetImageFileInfo(task.WimPath, info) == 0 || info.TotalParts < 2 || info.PartNumber <= 1)
         return QString();
