@@ -474,6 +474,11 @@ BOOL WIMUnmountImage(const char16_t* mountPath, const char16_t* wimPath, DWORD i
                 errno = commitError(ret, e);
                 return FALSE;
             }
+            // The service's last progress messages can still be queued when
+            // its answer arrives, and wimlib returns without reading them: a
+            // commit that succeeded has written everything, so say so.
+            if (wantCommit)
+                bridge.reportBytes(1, 1);
             waitUntilGone(e.mountPath);
             RemoveMountRecord(e.mountPath);
             return TRUE;
