@@ -22,6 +22,9 @@ struct WIMLIBTASK {
     // The other parts of a split set whose first part is WimPath; their data
     // is read from them.
     QStringList References;
+    // The part a later part's set needs first, when the task's builder could
+    // not find it; WimPath is then the chosen part, and the task cannot run.
+    QString MissingFirstPart;
 };
 
 enum WimlibTaskKind : uint32_t {

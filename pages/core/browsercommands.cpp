@@ -98,8 +98,12 @@ static void attachSplitParts(WIMLIBTASK& task)
     if (GetImageFileInfo(task.WimPath, info) == 0 || info.TotalParts < 2)
         return;
     QString first = task.WimPath;
-    if (!FirstSplitPartName(first, info.PartNumber))
+    QString expected;
+    if (!FirstSplitPartName(first, info.PartNumber, &expected)) {
+        // A name that leads to no first part names the chosen part itself.
+        task.MissingFirstPart = expected.isEmpty() ? task.WimPath : expected;
         return;
+    }
     task.WimPath = first;
     for (uint32_t part = 2; part <= info.TotalParts; ++part)
         task.References << SplitPartName(first, part);
@@ -110,17 +114,9 @@ QString MissingSplitPart(const WIMLIBTASK& task)
     // Only extractions read split sets; the page changes no split file.
     if (task.Kind != kWimlibExtractPath && task.Kind != kWimlibExtractImage)
         return QString();
-    if (!task.References.isEmpty())
-        return MissingSplitPartName(task.WimPath, uint32_t(task.References.size()) + 1);
-    WIMFILEINFO info;
-    if (GetImageFileInfo(task.WimPath, info) == 0 || info.TotalParts < 2 || info.PartNumber <= 1)
-        return QString();
-    // attachSplitParts found no first part for the chosen one; a name that
-    // leads to none names the chosen part itself.
-    QString first = task.WimPath;
-    QString expected;
-    FirstSplitPartName(first, info.PartNumber, &expected);
-    return expected.isEmpty() ? task.WimPath : expected;
+    if (!task.MissingFirstPart.isEmpty())
+        return task.MissingFirstPart;
+    return MissingSplitPartName(task.WimPath, uint32_t(task.References.size()) + 1);
 }
 
 WIMLIBTASK ExtractImageTask(const QString& wimPath, uint32_t image, const QString& folder)

@@ -276,7 +276,6 @@ TEST_F(BrowserEngineTest, OptimiseOnlyWritableUnmountedImageFiles)
 
 } // namespace
 
-// Each command's progress dialog is titled after the command.
 TEST_F(BrowserEngineTest, ExtractsFromASplitSetChosenByAnyPart)
 {
     // Incompressible files, so that the set has several parts of 1 MB.
@@ -317,6 +316,7 @@ TEST_F(BrowserEngineTest, ExtractsFromASplitSetChosenByAnyPart)
     EXPECT_EQ(MissingSplitPart(ExtractImageTask(wim, 1, m_dir)), QString());
 }
 
+// Each command's progress dialog is titled after the command.
 TEST(BrowserCommandTitles, NameTheCommand)
 {
     const QString w = QStringLiteral("/x.wim");
